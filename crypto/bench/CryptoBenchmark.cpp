@@ -1,0 +1,163 @@
+// AES-128 throughput of our tables beside OpenSSL's AES-128-ECB on the same buffers. OpenSSL's
+// table-based path is measured in a child run of this program with AES-NI and SSSE3 masked out
+// (OPENSSL_ia32cap is read once when OpenSSL starts, so it needs a process of its own).
+
+#include <benchmark/benchmark.h>
+#include <openssl/evp.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "Aes.h"
+#include "ContainerFormat.h"
+
+namespace {
+
+constexpr size_t kBufferSize = 64 * 1024; // 128 sectors
+const char* const kTableMask = "~0x200020200000000";
+
+struct Buffers {
+    std::vector<uint8_t> in = std::vector<uint8_t>(kBufferSize);
+    std::vector<uint8_t> out = std::vector<uint8_t>(kBufferSize);
+    uint8_t key[16] = {0x2b, 0x7e, 0x15, 0x16, 0x28, 0xae, 0xd2, 0xa6,
+                       0xab, 0xf7, 0x15, 0x88, 0x09, 0xcf, 0x4f, 0x3c};
+    Buffers() {
+        for (size_t i = 0; i < kBufferSize; ++i)
+            in[i] = static_cast<uint8_t>(i * 131 + 7);
+    }
+};
+
+void AesBlock(benchmark::State& state, bool encrypt) {
+    Buffers b;
+    AesKeySchedule schedule;
+    encrypt ? AesSetEncryptKey128(b.key, &schedule) : AesSetDecryptKey128(b.key, &schedule);
+    for (auto _ : state) {
+        for (size_t offset = 0; offset < kBufferSize; offset += 16) {
+            if (encrypt)
+                AesEncryptBlock(b.in.data() + offset, b.out.data() + offset, &schedule);
+            else
+                AesDecryptBlock(b.in.data() + offset, b.out.data() + offset, &schedule);
+        }
+        benchmark::DoNotOptimize(b.out.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kBufferSize));
+}
+
+void SectorBlocks(benchmark::State& state, bool encrypt) {
+    Buffers b;
+    AesKeySchedule schedule;
+    encrypt ? AesSetEncryptKey128(b.key, &schedule) : AesSetDecryptKey128(b.key, &schedule);
+    for (auto _ : state) {
+        for (size_t offset = 0; offset < kBufferSize; offset += kContainerSectorSize) {
+            if (encrypt)
+                EncryptBlocks(&schedule, b.in.data() + offset, b.out.data() + offset, kContainerSectorSize);
+            else
+                DecryptBlocks(&schedule, b.in.data() + offset, b.out.data() + offset, kContainerSectorSize);
+        }
+        benchmark::DoNotOptimize(b.out.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kBufferSize));
+}
+
+void OpenSslEcb(benchmark::State& state, bool encrypt) {
+    Buffers b;
+    EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
+    EVP_CipherInit_ex(ctx, EVP_aes_128_ecb(), nullptr, b.key, nullptr, encrypt ? 1 : 0);
+    EVP_CIPHER_CTX_set_padding(ctx, 0);
+    for (auto _ : state) {
+        for (size_t offset = 0; offset < kBufferSize; offset += kContainerSectorSize) {
+            int length = 0;
+            EVP_CipherUpdate(ctx, b.out.data() + offset, &length, b.in.data() + offset, kContainerSectorSize);
+        }
+        benchmark::DoNotOptimize(b.out.data());
+    }
+    EVP_CIPHER_CTX_free(ctx);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kBufferSize));
+}
+
+BENCHMARK_CAPTURE(AesBlock, encrypt, true);
+BENCHMARK_CAPTURE(AesBlock, decrypt, false);
+BENCHMARK_CAPTURE(SectorBlocks, encrypt, true);
+BENCHMARK_CAPTURE(SectorBlocks, decrypt, false);
+BENCHMARK_CAPTURE(OpenSslEcb, encrypt, true);
+BENCHMARK_CAPTURE(OpenSslEcb, decrypt, false);
+
+// Keeps each run's throughput in MB/s by benchmark name.
+class CapturingReporter : public benchmark::ConsoleReporter {
+public:
+    explicit CapturingReporter(bool quiet) : m_quiet(quiet) {}
+    std::map<std::string, double> mbPerSecond;
+    bool ReportContext(const Context& context) override {
+        return m_quiet || ConsoleReporter::ReportContext(context);
+    }
+    void ReportRuns(const std::vector<Run>& runs) override {
+        if (!m_quiet)
+            ConsoleReporter::ReportRuns(runs);
+        for (const auto& run : runs) {
+            auto it = run.counters.find("bytes_per_second");
+            if (it != run.counters.end())
+                mbPerSecond[run.benchmark_name()] = it->second.value / 1e6;
+        }
+    }
+
+private:
+    bool m_quiet;
+};
+
+// Runs this program again with OpenSSL's AES-NI and SSSE3 paths masked, for its table-based figures.
+std::map<std::string, double> MeasureOpenSslTables(const char* self) {
+    std::string command = std::string("OPENSSL_ia32cap='") + kTableMask + "' '" + self +
+                          "' --child --benchmark_filter=OpenSslEcb 2>/dev/null";
+    std::map<std::string, double> figures;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return figures;
+    char name[256];
+    double value;
+    while (std::fscanf(pipe, "%255s %lf", name, &value) == 2)
+        figures[name] = value;
+    pclose(pipe);
+    return figures;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    bool child = argc > 1 && std::strcmp(argv[1], "--child") == 0;
+    if (child) {
+        argv[1] = argv[0];
+        ++argv;
+        --argc;
+    }
+    benchmark::Initialize(&argc, argv);
+    CapturingReporter reporter(child);
+    if (child) {
+        benchmark::RunSpecifiedBenchmarks(&reporter);
+        for (const auto& [name, value] : reporter.mbPerSecond)
+            std::printf("%s %f\n", name.c_str(), value);
+        return 0;
+    }
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    std::map<std::string, double> tables = MeasureOpenSslTables(argv[0]);
+
+    auto& ours = reporter.mbPerSecond;
+    std::printf("\nAES-128 throughput, MB/s (ratio = ours / reference)\n");
+    for (const char* direction : {"encrypt", "decrypt"}) {
+        std::string suffix = std::string("/") + direction;
+        double block = ours["AesBlock" + suffix];
+        double sector = ours["SectorBlocks" + suffix];
+        double sslDefault = ours["OpenSslEcb" + suffix];
+        double sslTables = tables["OpenSslEcb" + suffix];
+        std::printf("%s: block %.1f, sector buffers %.1f | OpenSSL default %.1f, OpenSSL tables %.1f\n",
+                    direction, block, sector, sslDefault, sslTables);
+        if (sslDefault > 0 && sslTables > 0)
+            std::printf("  sector buffers vs OpenSSL tables %.2fx, vs OpenSSL default %.2fx\n",
+                        sector / sslTables, sector / sslDefault);
+    }
+    return 0;
+}
