@@ -14,6 +14,7 @@
 
 #include "Aes.h"
 #include "ContainerFormat.h"
+#include "testing/BenchmarkReporter.h"
 
 namespace {
 
@@ -86,28 +87,6 @@ BENCHMARK_CAPTURE(SectorBlocks, decrypt, false);
 BENCHMARK_CAPTURE(OpenSslEcb, encrypt, true);
 BENCHMARK_CAPTURE(OpenSslEcb, decrypt, false);
 
-// Keeps each run's throughput in MB/s by benchmark name.
-class CapturingReporter : public benchmark::ConsoleReporter {
-public:
-    explicit CapturingReporter(bool quiet) : m_quiet(quiet) {}
-    std::map<std::string, double> mbPerSecond;
-    bool ReportContext(const Context& context) override {
-        return m_quiet || ConsoleReporter::ReportContext(context);
-    }
-    void ReportRuns(const std::vector<Run>& runs) override {
-        if (!m_quiet)
-            ConsoleReporter::ReportRuns(runs);
-        for (const auto& run : runs) {
-            auto it = run.counters.find("bytes_per_second");
-            if (it != run.counters.end())
-                mbPerSecond[run.benchmark_name()] = it->second.value / 1e6;
-        }
-    }
-
-private:
-    bool m_quiet;
-};
-
 // Runs this program again with OpenSSL's AES-NI and SSSE3 paths masked, for its table-based figures.
 std::map<std::string, double> MeasureOpenSslTables(const char* self) {
     std::string command = std::string("OPENSSL_ia32cap='") + kTableMask + "' '" + self +
@@ -134,10 +113,10 @@ int main(int argc, char** argv) {
         --argc;
     }
     benchmark::Initialize(&argc, argv);
-    CapturingReporter reporter(child);
+    testing_support::ThroughputReporter reporter(child);
     if (child) {
         benchmark::RunSpecifiedBenchmarks(&reporter);
-        for (const auto& [name, value] : reporter.mbPerSecond)
+        for (const auto& [name, value] : reporter.All())
             std::printf("%s %f\n", name.c_str(), value);
         return 0;
     }
@@ -145,7 +124,7 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
     std::map<std::string, double> tables = MeasureOpenSslTables(argv[0]);
 
-    auto& ours = reporter.mbPerSecond;
+    auto ours = reporter.All();
     std::printf("\nAES-128 throughput, MB/s (ratio = ours / reference)\n");
     for (const char* direction : {"encrypt", "decrypt"}) {
         std::string suffix = std::string("/") + direction;

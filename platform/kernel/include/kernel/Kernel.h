@@ -1,0 +1,16 @@
+#pragma once
+// All of the kernel's services.
+#include "kernel/DeviceRoot.h"
+#include "kernel/Errors.h"
+#include "kernel/Files.h"
+#include "kernel/Handles.h"
+#include "kernel/Mapping.h"
+#include "kernel/Messages.h"
+#include "kernel/Modules.h"
+#include "kernel/Processes.h"
+#include "kernel/Registry.h"
+#include "kernel/Stdio.h"
+#include "kernel/Store.h"
+#include "kernel/Sync.h"
+#include "kernel/Threads.h"
+#include "kernel/Time.h"
