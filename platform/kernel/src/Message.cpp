@@ -99,6 +99,7 @@ constexpr MessageText kMessages[] = {
     {ERROR_CLASS_ALREADY_EXISTS, u"The window class already exists."},
     {ERROR_CLASS_DOES_NOT_EXIST, u"The window class does not exist."},
     {ERROR_INVALID_INDEX, u"The index is not valid."},
+    {ERROR_RESOURCE_DATA_NOT_FOUND, u"The image file has no resource section."},
     {ERROR_RESOURCE_TYPE_NOT_FOUND, u"The resource type cannot be found in the image file."},
     {ERROR_RESOURCE_NAME_NOT_FOUND, u"The resource name cannot be found in the image file."},
     {ERROR_TIMEOUT, u"The operation returned because the time-out period expired."},

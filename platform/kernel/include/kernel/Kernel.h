@@ -9,6 +9,7 @@
 #include "kernel/Modules.h"
 #include "kernel/Processes.h"
 #include "kernel/Registry.h"
+#include "kernel/Resources.h"
 #include "kernel/Stdio.h"
 #include "kernel/Store.h"
 #include "kernel/Sync.h"
