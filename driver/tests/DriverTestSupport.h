@@ -75,7 +75,8 @@ protected:
         DeviceRootTest::SetUp();
         Install(DRIVER_MANIFEST);
         kernel::SetProgramDevicePath(u"\\program files\\ferrovane\\ferrovane.exe");
-        user::SetMessageBoxHandler({});
+        // The driver's boxes are answered OK without being shown; the tests read what was shown.
+        user::SetMessageBoxHandler([](const user::MessageBoxRecord&) { return IDOK; });
         user::TakeShownMessageBoxes();
         m_module = LoadLibraryW(u"Ferrovane.dll");
         ASSERT_NE(m_module, nullptr) << GetLastError();
@@ -88,6 +89,7 @@ protected:
     void TearDown() override {
         if (m_module != nullptr)
             FreeLibrary(m_module);
+        user::SetMessageBoxHandler({});
         DeviceRootTest::TearDown();
     }
 
