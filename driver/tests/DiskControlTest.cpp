@@ -257,6 +257,9 @@ TEST_F(DiskControlTest, SectorAddressesPointAtTheStoredSectors) {
 TEST_F(DiskControlTest, ConcurrentRequestsBehaveAsIfSerialised) {
     // Writers fill sectors 0-7 as one request each with a single value; readers must never see a mix,
     // and every thread's own sectors end as its last write left them.
+    std::vector<uint8_t> initial(4096, 0xEE); // the fresh disk holds no uniform plaintext yet
+    Request first(0, 8, {{initial.data(), 4096}});
+    ASSERT_TRUE(Transfer(m_disk, IOCTL_DISK_WRITE, first));
     std::atomic<bool> torn{false};
     std::vector<std::thread> threads;
     std::vector<std::vector<uint8_t>> lastOwn(4);
