@@ -1,0 +1,67 @@
+#pragma once
+// The device context behind an HDC: what it draws on, its selected objects, colours, origins and clip.
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "Objects.h"
+
+namespace gdi {
+
+class DeviceContext final : public GdiObject {
+public:
+    enum class Kind { Memory, Surface };
+
+    explicit DeviceContext(Kind kind);
+    DWORD Type() const override { return kind == Kind::Memory ? OBJ_MEMDC : OBJ_DC; }
+
+    // Logical to surface coordinates.
+    int SurfaceX(int x) const { return x + viewportOrigin.x + origin.x; }
+    int SurfaceY(int y) const { return y + viewportOrigin.y + origin.y; }
+    // A logical rectangle in surface coordinates, with its edges put in order.
+    RECT SurfaceRect(const RECT& logical) const;
+
+    // The rectangles that drawing may touch, in surface coordinates: the surface, the visible region and
+    // the DC's own clip region intersected.
+    const std::vector<RECT>& ClipRects();
+    const Region& ClipRegion();
+    void InvalidateClip() { m_clipValid = false; }
+
+    // Selects an object of one of the four kinds and returns the previous one's handle; the caller holds
+    // ObjectLock.
+    HGDIOBJ Select(const std::shared_ptr<GdiObject>& object);
+    // Lets go of every selected object (DeleteDC).
+    void ReleaseSelections();
+
+    Kind kind;
+    std::shared_ptr<BitmapObject> surface;
+    std::shared_ptr<BitmapObject> bitmap; // memory DCs: the selected bitmap, the same as surface
+    std::shared_ptr<BrushObject> brush;
+    std::shared_ptr<PenObject> pen;
+    std::shared_ptr<FontObject> font;
+    COLORREF textColor = RGB(0, 0, 0);
+    COLORREF bkColor = RGB(255, 255, 255);
+    int bkMode = OPAQUE;
+    POINT viewportOrigin{0, 0};
+    POINT position{0, 0};
+    // Surface DCs: where the DC's (0, 0) lies on the surface and what of the surface it may draw on.
+    POINT origin{0, 0};
+    std::optional<Region> visible;
+    // The DC's own clip region (SelectClipRgn, IntersectClipRect), relative to origin.
+    std::optional<Region> clip;
+
+private:
+    bool m_clipValid = false;
+    Region m_clipRegion;
+    std::vector<RECT> m_clipRects;
+};
+
+// The DC of a handle, or null with ERROR_INVALID_HANDLE set.
+std::shared_ptr<DeviceContext> FindDC(HDC hdc);
+
+// A colour's pixel value in a format, and back. COLORREF flag bytes are ignored.
+uint32_t ColorToPixel(PixelFormat format, COLORREF color);
+COLORREF PixelToColor(PixelFormat format, uint32_t pixel);
+
+} // namespace gdi

@@ -1,0 +1,256 @@
+#include "Objects.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "gdi/Surface.h"
+#include "kernel/Errors.h"
+
+namespace gdi {
+
+namespace {
+
+constexpr UINT_PTR kFirstHandle = 0x00A00004;
+constexpr UINT_PTR kHandleStep = 4;
+
+struct HandleTable {
+    std::unordered_map<UINT_PTR, std::shared_ptr<GdiObject>> objects;
+    UINT_PTR next = kFirstHandle;
+};
+
+HandleTable& Table() {
+    static HandleTable* table = new HandleTable; // never destroyed: objects may be released during exit
+    return *table;
+}
+
+size_t DdbRowBytes(int width, PixelFormat format) {
+    return (static_cast<size_t>(width) * BitsPerPixel(format) + 15) / 16 * 2;
+}
+
+LOGFONTW StockLogFont(LONG height) {
+    LOGFONTW font{};
+    font.lfHeight = height;
+    font.lfWeight = FW_NORMAL;
+    font.lfCharSet = DEFAULT_CHARSET;
+    font.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
+    const char16_t face[] = u"Tahoma";
+    std::copy(std::begin(face), std::end(face), font.lfFaceName);
+    return font;
+}
+
+std::shared_ptr<GdiObject> MakeStock(int index) {
+    auto brush = [](COLORREF color, bool hollow) {
+        auto object = std::make_shared<BrushObject>();
+        object->color = color;
+        object->hollow = hollow;
+        return std::shared_ptr<GdiObject>(object);
+    };
+    auto pen = [](COLORREF color, int style) {
+        auto object = std::make_shared<PenObject>();
+        object->color = color;
+        object->style = style;
+        return std::shared_ptr<GdiObject>(object);
+    };
+    auto font = [](LONG height) {
+        auto object = std::make_shared<FontObject>();
+        object->logFont = StockLogFont(height);
+        return std::shared_ptr<GdiObject>(object);
+    };
+    switch (index) {
+    case WHITE_BRUSH:
+        return brush(RGB(255, 255, 255), false);
+    case LTGRAY_BRUSH:
+        return brush(RGB(192, 192, 192), false);
+    case GRAY_BRUSH:
+        return brush(RGB(128, 128, 128), false);
+    case DKGRAY_BRUSH:
+        return brush(RGB(64, 64, 64), false);
+    case BLACK_BRUSH:
+        return brush(RGB(0, 0, 0), false);
+    case NULL_BRUSH:
+        return brush(RGB(0, 0, 0), true);
+    case WHITE_PEN:
+        return pen(RGB(255, 255, 255), PS_SOLID);
+    case BLACK_PEN:
+        return pen(RGB(0, 0, 0), PS_SOLID);
+    case NULL_PEN:
+        return pen(RGB(0, 0, 0), PS_NULL);
+    case SYSTEM_FONT:
+        return font(-12);
+    case DEFAULT_GUI_FONT:
+        return font(-11);
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace
+
+std::recursive_mutex& ObjectLock() {
+    static std::recursive_mutex* lock = new std::recursive_mutex;
+    return *lock;
+}
+
+int BitsPerPixel(PixelFormat format) {
+    switch (format) {
+    case PixelFormat::Mono1:
+        return 1;
+    case PixelFormat::Rgb565:
+        return 16;
+    case PixelFormat::Bgr24:
+        return 24;
+    }
+    return 16;
+}
+
+uint32_t PixelMask(PixelFormat format) {
+    switch (format) {
+    case PixelFormat::Mono1:
+        return 1;
+    case PixelFormat::Rgb565:
+        return 0xFFFF;
+    case PixelFormat::Bgr24:
+        return 0xFFFFFF;
+    }
+    return 0xFFFF;
+}
+
+BitmapObject::BitmapObject(int width, int height, PixelFormat format, size_t rowBytes, bool bottomUp)
+    : width(width), height(height), format(format),
+      rowBytes(rowBytes ? rowBytes : DdbRowBytes(width, format)), bottomUp(bottomUp),
+      m_pixels(this->rowBytes * static_cast<size_t>(height)) {}
+
+uint32_t BitmapObject::Read(int x, int y) const {
+    const uint8_t* row = Row(y);
+    switch (format) {
+    case PixelFormat::Mono1:
+        return (row[x >> 3] >> (7 - (x & 7))) & 1u;
+    case PixelFormat::Rgb565:
+        return reinterpret_cast<const uint16_t*>(row)[x];
+    case PixelFormat::Bgr24: {
+        const uint8_t* pixel = row + 3 * static_cast<size_t>(x);
+        return pixel[0] | (uint32_t{pixel[1]} << 8) | (uint32_t{pixel[2]} << 16);
+    }
+    }
+    return 0;
+}
+
+void BitmapObject::Write(int x, int y, uint32_t value) {
+    uint8_t* row = Row(y);
+    switch (format) {
+    case PixelFormat::Mono1: {
+        uint8_t bit = static_cast<uint8_t>(0x80u >> (x & 7));
+        if (value & 1)
+            row[x >> 3] |= bit;
+        else
+            row[x >> 3] &= static_cast<uint8_t>(~bit);
+        return;
+    }
+    case PixelFormat::Rgb565:
+        reinterpret_cast<uint16_t*>(row)[x] = static_cast<uint16_t>(value);
+        return;
+    case PixelFormat::Bgr24: {
+        uint8_t* pixel = row + 3 * static_cast<size_t>(x);
+        pixel[0] = static_cast<uint8_t>(value);
+        pixel[1] = static_cast<uint8_t>(value >> 8);
+        pixel[2] = static_cast<uint8_t>(value >> 16);
+        return;
+    }
+    }
+}
+
+void BitmapObject::Touch(const RECT& rect) {
+    if (!isScreen || rect.left >= rect.right || rect.top >= rect.bottom)
+        return;
+    if (!damage) {
+        damage = rect;
+        return;
+    }
+    damage->left = std::min(damage->left, rect.left);
+    damage->top = std::min(damage->top, rect.top);
+    damage->right = std::max(damage->right, rect.right);
+    damage->bottom = std::max(damage->bottom, rect.bottom);
+}
+
+void BitmapObject::Resize(int newWidth, int newHeight) {
+    width = newWidth;
+    height = newHeight;
+    rowBytes = DdbRowBytes(newWidth, format);
+    m_pixels.assign(rowBytes * static_cast<size_t>(newHeight), 0);
+    damage = RECT{0, 0, newWidth, newHeight};
+}
+
+HGDIOBJ InsertObject(std::shared_ptr<GdiObject> object) {
+    std::lock_guard guard(ObjectLock());
+    HandleTable& table = Table();
+    UINT_PTR value = table.next;
+    table.next += kHandleStep;
+    auto handle = reinterpret_cast<HGDIOBJ>(value);
+    object->handle = handle;
+    table.objects.emplace(value, std::move(object));
+    return handle;
+}
+
+std::shared_ptr<GdiObject> FindObject(HGDIOBJ handle) {
+    std::lock_guard guard(ObjectLock());
+    HandleTable& table = Table();
+    auto it = table.objects.find(reinterpret_cast<UINT_PTR>(handle));
+    return it == table.objects.end() ? nullptr : it->second;
+}
+
+bool RemoveObject(HGDIOBJ handle) {
+    std::lock_guard guard(ObjectLock());
+    return Table().objects.erase(reinterpret_cast<UINT_PTR>(handle)) > 0;
+}
+
+size_t OpenObjectCount() {
+    std::lock_guard guard(ObjectLock());
+    size_t count = 0;
+    for (const auto& [value, object] : Table().objects)
+        if (!object->stock)
+            ++count;
+    return count;
+}
+
+std::shared_ptr<GdiObject> StockObject(int index) {
+    static std::shared_ptr<GdiObject> stock[DEFAULT_GUI_FONT + 1];
+    if (index < 0 || index > DEFAULT_GUI_FONT)
+        return nullptr;
+    std::lock_guard guard(ObjectLock());
+    if (!stock[index]) {
+        auto object = MakeStock(index);
+        if (!object)
+            return nullptr;
+        object->stock = true;
+        InsertObject(object);
+        stock[index] = std::move(object);
+    }
+    return stock[index];
+}
+
+std::shared_ptr<BitmapObject> DefaultBitmap() {
+    std::lock_guard guard(ObjectLock());
+    static std::shared_ptr<BitmapObject> bitmap;
+    if (!bitmap) {
+        bitmap = std::make_shared<BitmapObject>(1, 1, PixelFormat::Mono1);
+        bitmap->stock = true;
+        InsertObject(bitmap);
+    }
+    return bitmap;
+}
+
+} // namespace gdi
+
+DWORD GetObjectType(HGDIOBJ h) {
+    auto object = gdi::FindObject(h);
+    if (!object)
+        return kernel::Fail(ERROR_INVALID_HANDLE, DWORD{0});
+    return object->Type();
+}
+
+HGDIOBJ GetStockObject(int i) {
+    auto object = gdi::StockObject(i);
+    if (!object)
+        return kernel::Fail(ERROR_INVALID_PARAMETER, static_cast<HGDIOBJ>(nullptr));
+    return object->handle;
+}
