@@ -12,7 +12,7 @@
 namespace {
 
 // The class object of one class of a module; it holds a lock on the module while it is referenced.
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public com::HeapUnknown<ClassFactory, IClassFactory, 0, IID_IClassFactory> {
 public:
     ClassFactory(CComModule& module, const ObjectMapEntry& entry) : m_module(module), m_entry(entry) {
         m_module.Lock();
@@ -20,24 +20,6 @@ public:
     ClassFactory(const ClassFactory&) = delete;
     ClassFactory& operator=(const ClassFactory&) = delete;
     ~ClassFactory() { m_module.Unlock(); }
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppvObject) override {
-        if (!ppvObject)
-            return E_POINTER;
-        *ppvObject = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IClassFactory)
-            return E_NOINTERFACE;
-        AddRef();
-        *ppvObject = static_cast<IClassFactory*>(this);
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_references; }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG references = --m_references;
-        if (references == 0)
-            delete this;
-        return references;
-    }
 
     STDMETHODIMP CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppvObject) override {
         return m_entry.pfnCreateInstance(m_module, pUnkOuter, riid, ppvObject);
@@ -53,7 +35,6 @@ public:
 private:
     CComModule& m_module;
     const ObjectMapEntry& m_entry;
-    std::atomic<ULONG> m_references{0};
 };
 
 std::u16string ModulePath(HINSTANCE instance) {

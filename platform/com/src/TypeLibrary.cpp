@@ -86,27 +86,9 @@ HRESULT CopyText(LPCOLESTR text, BSTR* out) {
 }
 
 // The type information of one interface or class without members of its own.
-class TypeInfo final : public ITypeInfo {
+class TypeInfo final : public com::HeapUnknown<TypeInfo, ITypeInfo, 1, IID_ITypeInfo> {
 public:
     TypeInfo(LPCOLESTR name, LPCOLESTR helpString) : m_name(name), m_helpString(helpString) {}
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppvObject) override {
-        if (!ppvObject)
-            return E_POINTER;
-        *ppvObject = nullptr;
-        if (riid != IID_IUnknown && riid != IID_ITypeInfo)
-            return E_NOINTERFACE;
-        AddRef();
-        *ppvObject = static_cast<ITypeInfo*>(this);
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_references; }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG references = --m_references;
-        if (references == 0)
-            delete this;
-        return references;
-    }
 
     STDMETHODIMP GetIDsOfNames(LPOLESTR* rgszNames, UINT cNames, MEMBERID* pMemId) override {
         if ((!rgszNames || !pMemId) && cNames > 0)
@@ -140,7 +122,6 @@ public:
 private:
     LPCOLESTR m_name;
     LPCOLESTR m_helpString;
-    std::atomic<ULONG> m_references{1};
 };
 
 } // namespace

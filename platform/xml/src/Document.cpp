@@ -24,27 +24,10 @@ namespace {
 
 // The document object. It holds one reference to its current tree; loading replaces the tree, and nodes
 // that callers still hold keep the old one.
-class Document final : public IXMLDOMDocument {
+class Document final
+    : public com::HeapUnknown<Document, IXMLDOMDocument, 1, IID_IXMLDOMNode, IID_IXMLDOMDocument> {
 public:
     explicit Document(TreeRef tree) : m_tree(std::move(tree)) {}
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppvObject) override {
-        if (!ppvObject)
-            return E_POINTER;
-        *ppvObject = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IXMLDOMNode && riid != IID_IXMLDOMDocument)
-            return E_NOINTERFACE;
-        AddRef();
-        *ppvObject = static_cast<IXMLDOMDocument*>(this);
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++m_references; }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG references = --m_references;
-        if (references == 0)
-            delete this;
-        return references;
-    }
 
     STDMETHODIMP get_nodeName(BSTR* name) override {
         if (!name)
@@ -113,7 +96,6 @@ public:
     }
 
 private:
-    std::atomic<ULONG> m_references{1};
     std::mutex m_lock;
     TreeRef m_tree;
 };

@@ -3,6 +3,8 @@
 // Interfaces are C++ classes of pure virtual methods; an object's IUnknown answers QueryInterface with
 // S_OK and a counted reference, or E_NOINTERFACE and NULL.
 
+#include <atomic>
+
 #include "com/HResult.h"
 #include "crt/Types.h"
 
@@ -64,3 +66,39 @@ int StringFromGUID2(REFGUID rguid, LPOLESTR lpsz, int cchMax);
 // Reads that form (hex digits of either case). NULL gives CLSID_NULL. CO_E_CLASSSTRING for any other text,
 // E_INVALIDARG for a NULL pclsid. ProgIDs are not looked up.
 HRESULT CLSIDFromString(LPCOLESTR lpsz, LPCLSID pclsid);
+
+namespace com {
+
+// IUnknown for a heap object that implements one interface (Interface, which derives from the ones
+// named by kIids): QueryInterface answers IID_IUnknown and those IIDs with the object's Interface
+// pointer, and the last Release deletes the Derived object. The count starts at kInitialReferences.
+template <typename Derived, typename Interface, ULONG kInitialReferences, const IID&... kIids>
+class HeapUnknown : public Interface {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppvObject) override {
+        if (!ppvObject)
+            return E_POINTER;
+        *ppvObject = nullptr;
+        if (riid != IID_IUnknown && ((riid != kIids) && ...))
+            return E_NOINTERFACE;
+        AddRef();
+        *ppvObject = static_cast<Interface*>(this);
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++m_references; }
+    STDMETHODIMP_(ULONG) Release() override {
+        ULONG references = --m_references;
+        if (references == 0)
+            delete static_cast<Derived*>(this);
+        return references;
+    }
+
+protected:
+    HeapUnknown() = default;
+    ~HeapUnknown() = default;
+
+private:
+    std::atomic<ULONG> m_references{kInitialReferences};
+};
+
+} // namespace com
