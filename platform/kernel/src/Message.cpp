@@ -87,6 +87,7 @@ constexpr MessageText kMessages[] = {
     {ERROR_KEY_DELETED, u"The registry key has been deleted."},
     {ERROR_MR_MID_NOT_FOUND, u"There is no text for the message number in the message file."},
     {ERROR_DLL_INIT_FAILED, u"The initialization routine of a library failed."},
+    {ERROR_NO_ASSOCIATION, u"No program is associated with the file type."},
     {ERROR_NOT_FOUND, u"The element was not found."},
     {ERROR_USER_MAPPED_FILE, u"The operation cannot be done on a file that is mapped into memory."},
     {ERROR_FILE_CORRUPT, u"The file or directory is damaged and cannot be read."},

@@ -1,0 +1,241 @@
+#include "shell/Shell.h"
+
+#include <string>
+
+#include "com/Runtime.h"
+#include "crt/Crt.h"
+#include "kernel/Kernel.h"
+
+namespace {
+
+struct SpecialFolder {
+    int id;
+    const WCHAR* path;
+};
+
+const SpecialFolder kSpecialFolders[] = {
+    {CSIDL_PROGRAMS, u"\\Windows\\Start Menu\\Programs"},
+    {CSIDL_PERSONAL, u"\\My Documents"},
+    {CSIDL_FAVORITES, u"\\Windows\\Favorites"},
+    {CSIDL_STARTUP, u"\\Windows\\StartUp"},
+    {CSIDL_RECENT, u"\\Windows\\Recent"},
+    {CSIDL_STARTMENU, u"\\Windows\\Start Menu"},
+    {CSIDL_DESKTOPDIRECTORY, u"\\Windows\\Desktop"},
+    {CSIDL_FONTS, u"\\Windows\\Fonts"},
+    {CSIDL_WINDOWS, u"\\Windows"},
+    {CSIDL_PROGRAM_FILES, u"\\Program Files"},
+};
+
+// Makes every folder of a device path that does not exist yet.
+void MakeFolders(const std::u16string& path) {
+    for (size_t at = path.find(u'\\', 1);; at = path.find(u'\\', at + 1)) {
+        CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
+        if (at == std::u16string::npos)
+            break;
+    }
+}
+
+std::u16string QueryString(HKEY root, const std::u16string& key, const WCHAR* value) {
+    HKEY handle = nullptr;
+    if (RegOpenKeyExW(root, key.c_str(), 0, 0, &handle) != ERROR_SUCCESS)
+        return {};
+    WCHAR text[MAX_PATH * 2] = {};
+    DWORD size = sizeof text - sizeof(WCHAR);
+    DWORD type = 0;
+    LONG result = RegQueryValueExW(handle, value, nullptr, &type, reinterpret_cast<BYTE*>(text), &size);
+    RegCloseKey(handle);
+    return result == ERROR_SUCCESS && type == REG_SZ ? std::u16string(text) : std::u16string();
+}
+
+// Splits a command into its program (quoted or up to the first blank) and the rest.
+void SplitCommand(const std::u16string& command, std::u16string* program, std::u16string* arguments) {
+    size_t start = command.find_first_not_of(u' ');
+    if (start == std::u16string::npos) {
+        program->clear();
+        arguments->clear();
+        return;
+    }
+    size_t end;
+    if (command[start] == u'"') {
+        end = command.find(u'"', start + 1);
+        *program =
+            command.substr(start + 1, end == std::u16string::npos ? std::u16string::npos : end - start - 1);
+        end = end == std::u16string::npos ? command.size() : end + 1;
+    } else {
+        end = command.find(u' ', start);
+        if (end == std::u16string::npos)
+            end = command.size();
+        *program = command.substr(start, end - start);
+    }
+    size_t rest = command.find_first_not_of(u' ', end);
+    *arguments = rest == std::u16string::npos ? std::u16string() : command.substr(rest);
+}
+
+bool IsProgramPath(const std::u16string& path) {
+    size_t dot = path.rfind(u'.');
+    size_t slash = path.rfind(u'\\');
+    if (dot == std::u16string::npos || (slash != std::u16string::npos && dot < slash))
+        return true; // no extension: a program name such as "fexplore"
+    return _wcsicmp(path.c_str() + dot, u".exe") == 0;
+}
+
+BOOL Start(LPSHELLEXECUTEINFO info, const std::u16string& program, const std::u16string& arguments) {
+    std::u16string commandLine = arguments;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(program.c_str(), commandLine.empty() ? nullptr : commandLine.data(), nullptr, nullptr,
+                        FALSE, 0, nullptr, nullptr, nullptr, &process)) {
+        info->hInstApp = reinterpret_cast<HINSTANCE>(
+            static_cast<ULONG_PTR>(GetLastError() == ERROR_FILE_NOT_FOUND ? 2 : 0));
+        return FALSE;
+    }
+    CloseHandle(process.hThread);
+    if (info->fMask & SEE_MASK_NOCLOSEPROCESS)
+        info->hProcess = process.hProcess;
+    else
+        CloseHandle(process.hProcess);
+    info->hInstApp = reinterpret_cast<HINSTANCE>(static_cast<ULONG_PTR>(42));
+    return TRUE;
+}
+
+} // namespace
+
+BOOL SHGetSpecialFolderPath(HWND /*owner*/, LPWSTR path, int folder, BOOL create) {
+    if (path == nullptr)
+        return kernel::Fail(ERROR_INVALID_PARAMETER, FALSE);
+    for (const SpecialFolder& known : kSpecialFolders) {
+        if (known.id != folder)
+            continue;
+        CopyStringW(path, MAX_PATH, known.path);
+        if (create)
+            MakeFolders(known.path);
+        return TRUE;
+    }
+    return kernel::Fail(ERROR_INVALID_PARAMETER, FALSE);
+}
+
+BOOL SHCreateShortcut(LPWSTR shortcutFile, LPWSTR target) {
+    if (shortcutFile == nullptr || target == nullptr)
+        return kernel::Fail(ERROR_INVALID_PARAMETER, FALSE);
+    WCHAR text[MAX_PATH + 16];
+    int length = _snwprintf(text, MAX_PATH + 16, u"%u#%s", static_cast<unsigned>(wcslen(target)), target);
+    if (length < 0)
+        return kernel::Fail(ERROR_INVALID_PARAMETER, FALSE);
+    std::string bytes(static_cast<size_t>(length), '\0');
+    wcstombs(bytes.data(), text, bytes.size());
+    HANDLE file = CreateFileW(shortcutFile, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return FALSE;
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    DWORD error = GetLastError();
+    CloseHandle(file);
+    if (!ok)
+        SetLastError(error);
+    return ok;
+}
+
+BOOL SHGetShortcutTarget(LPCWSTR shortcutFile, LPWSTR target, int maxUnits) {
+    if (shortcutFile == nullptr || target == nullptr || maxUnits <= 0)
+        return kernel::Fail(ERROR_INVALID_PARAMETER, FALSE);
+    HANDLE file =
+        CreateFileW(shortcutFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return FALSE;
+    char bytes[MAX_PATH + 16] = {};
+    DWORD read = 0;
+    BOOL ok = ReadFile(file, bytes, sizeof bytes - 1, &read, nullptr);
+    CloseHandle(file);
+    if (!ok)
+        return FALSE;
+    std::string text(bytes, read);
+    size_t hash = text.find('#');
+    if (hash == std::string::npos)
+        return kernel::Fail(ERROR_BAD_FORMAT, FALSE);
+    size_t count = static_cast<size_t>(std::strtoul(text.substr(0, hash).c_str(), nullptr, 10));
+    std::string command = text.substr(hash + 1, count);
+    WCHAR wide[MAX_PATH + 16] = {};
+    mbstowcs(wide, command.c_str(), MAX_PATH + 15);
+    CopyStringW(target, static_cast<size_t>(maxUnits), wide);
+    return TRUE;
+}
+
+BOOL ShellExecuteEx(LPSHELLEXECUTEINFO info) {
+    if (info == nullptr || info->cbSize != sizeof(SHELLEXECUTEINFO) || info->lpFile == nullptr)
+        return kernel::Fail(ERROR_INVALID_PARAMETER, FALSE);
+    if (info->lpVerb != nullptr && *info->lpVerb != 0 && _wcsicmp(info->lpVerb, u"open") != 0)
+        return kernel::Fail(ERROR_NO_ASSOCIATION, FALSE);
+    std::u16string file = info->lpFile;
+    std::u16string parameters = info->lpParameters != nullptr ? info->lpParameters : u"";
+    if (IsProgramPath(file))
+        return Start(info, file, parameters);
+
+    // A document: its type's open command, with %1 standing for the document's path.
+    std::u16string extension = file.substr(file.rfind(u'.'));
+    std::u16string type = QueryString(HKEY_CLASSES_ROOT, extension, nullptr);
+    std::u16string command = type.empty()
+                                 ? std::u16string()
+                                 : QueryString(HKEY_CLASSES_ROOT, type + u"\\Shell\\Open\\Command", nullptr);
+    if (command.empty()) {
+        info->hInstApp = reinterpret_cast<HINSTANCE>(static_cast<ULONG_PTR>(31));
+        return kernel::Fail(ERROR_NO_ASSOCIATION, FALSE);
+    }
+    for (size_t at = command.find(u"%1"); at != std::u16string::npos;
+         at = command.find(u"%1", at + file.size()))
+        command.replace(at, 2, file);
+    std::u16string program, arguments;
+    SplitCommand(command, &program, &arguments);
+    if (!parameters.empty())
+        arguments += (arguments.empty() ? u"" : u" ") + parameters;
+    return Start(info, program, arguments);
+}
+
+namespace shell {
+
+namespace {
+const WCHAR kNewMenuKey[] = u"SOFTWARE\\Microsoft\\Shell\\Extensions\\NewMenu";
+}
+
+std::vector<NewMenuEntry> NewMenuEntries() {
+    std::vector<NewMenuEntry> entries;
+    HKEY menu = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kNewMenuKey, 0, 0, &menu) != ERROR_SUCCESS)
+        return entries;
+    for (DWORD i = 0;; ++i) {
+        WCHAR name[64];
+        DWORD length = 64;
+        if (RegEnumKeyExW(menu, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        NewMenuEntry entry{};
+        if (FAILED(CLSIDFromString(name, &entry.clsid)))
+            continue;
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(menu, name, 0, 0, &key) != ERROR_SUCCESS)
+            continue;
+        DWORD enabled = 0;
+        DWORD size = sizeof enabled;
+        DWORD type = 0;
+        bool on = RegQueryValueExW(key, u"Enabled", nullptr, &type, reinterpret_cast<BYTE*>(&enabled),
+                                   &size) == ERROR_SUCCESS &&
+                  type == REG_DWORD && enabled == 1;
+        RegCloseKey(key);
+        entry.text = QueryString(HKEY_LOCAL_MACHINE, std::u16string(kNewMenuKey) + u"\\" + name, nullptr);
+        if (on)
+            entries.push_back(entry);
+    }
+    RegCloseKey(menu);
+    return entries;
+}
+
+HRESULT ChooseNewMenuEntry(REFCLSID clsid) {
+    HRESULT init = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    IUnknown* object = nullptr;
+    HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                  reinterpret_cast<void**>(&object));
+    if (SUCCEEDED(hr))
+        object->Release();
+    if (SUCCEEDED(init))
+        CoUninitialize();
+    return hr;
+}
+
+} // namespace shell
