@@ -1,6 +1,7 @@
 #include "Aes.h"
 
 #include <array>
+#include <cstring>
 
 namespace {
 
@@ -112,6 +113,17 @@ inline void Store32(uint8_t* p, uint32_t w) {
     p[3] = static_cast<uint8_t>(w >> 24);
 }
 
+// The block is assembled first and copied out whole: a sector in a mapped container file then never holds
+// half of a block, even when the writing process is killed in the middle of it.
+inline void StoreBlock(uint8_t* out, uint32_t w0, uint32_t w1, uint32_t w2, uint32_t w3) {
+    uint8_t block[16];
+    Store32(block, w0);
+    Store32(block + 4, w1);
+    Store32(block + 8, w2);
+    Store32(block + 12, w3);
+    std::memcpy(out, block, 16);
+}
+
 inline uint32_t B0(uint32_t w) {
     return w & 0xFF;
 }
@@ -184,10 +196,7 @@ int AesEncryptBlock(const uint8_t in[16], uint8_t out[16], const AesKeySchedule*
     uint32_t o1 = l[0][B0(s1)] ^ l[1][B1(s2)] ^ l[2][B2(s3)] ^ l[3][B3(s0)] ^ rk[1];
     uint32_t o2 = l[0][B0(s2)] ^ l[1][B1(s3)] ^ l[2][B2(s0)] ^ l[3][B3(s1)] ^ rk[2];
     uint32_t o3 = l[0][B0(s3)] ^ l[1][B1(s0)] ^ l[2][B2(s1)] ^ l[3][B3(s2)] ^ rk[3];
-    Store32(out, o0);
-    Store32(out + 4, o1);
-    Store32(out + 8, o2);
-    Store32(out + 12, o3);
+    StoreBlock(out, o0, o1, o2, o3);
     return 0;
 }
 
@@ -219,9 +228,6 @@ int AesDecryptBlock(const uint8_t in[16], uint8_t out[16], const AesKeySchedule*
     uint32_t o1 = l[0][B0(s1)] ^ l[1][B1(s0)] ^ l[2][B2(s3)] ^ l[3][B3(s2)] ^ rk[1];
     uint32_t o2 = l[0][B0(s2)] ^ l[1][B1(s1)] ^ l[2][B2(s0)] ^ l[3][B3(s3)] ^ rk[2];
     uint32_t o3 = l[0][B0(s3)] ^ l[1][B1(s2)] ^ l[2][B2(s1)] ^ l[3][B3(s0)] ^ rk[3];
-    Store32(out, o0);
-    Store32(out + 4, o1);
-    Store32(out + 8, o2);
-    Store32(out + 12, o3);
+    StoreBlock(out, o0, o1, o2, o3);
     return 0;
 }

@@ -298,16 +298,30 @@ FatResult VolumeImpl::ExtendDirectory(uint32_t dirCluster, uint32_t lastCluster,
     if (dirCluster == 0)
         return FatResult::DirectoryFull;
     FatResult result = FatResult::Ok;
-    // Each new cluster is zeroed before the chain reaches it, so the folder never shows stale slots.
+    // Each new cluster is zeroed before the chain reaches it, so the folder never shows stale slots. The
+    // new clusters are claimed as a chain of their own, and written, before the folder's last cluster is
+    // linked to them: a write cut short (also within a sector) leaves them unreferenced, never a folder
+    // whose chain runs into a free cluster.
+    uint32_t first = 0;
+    uint32_t last = 0;
     for (uint32_t i = 0; i < clusters; ++i) {
         uint32_t cluster = 0;
         if ((result = m_fat.FindFree(cluster)) != FatResult::Ok)
             break;
         if ((result = WriteZeroCluster(cluster, nullptr, nullptr)) != FatResult::Ok)
             break;
-        if ((result = m_fat.Claim(cluster, lastCluster)) != FatResult::Ok)
+        if ((result = m_fat.Claim(cluster, last)) != FatResult::Ok)
             break;
-        lastCluster = cluster;
+        if (first == 0)
+            first = cluster;
+        last = cluster;
+    }
+    if (first != 0) {
+        FatResult linked = m_cache.Commit();
+        if (linked == FatResult::Ok)
+            linked = m_fat.Set(lastCluster, first);
+        if (linked != FatResult::Ok)
+            return linked;
     }
     FatResult committed = Finish();
     return result != FatResult::Ok ? result : committed;
@@ -472,7 +486,7 @@ FatResult VolumeImpl::AddEntry(uint32_t dirCluster, const std::u16string& name, 
 
 FatResult VolumeImpl::RemoveEntry(const FoundEntry& entry) {
     DirCursor cursor(*this, entry.dirCluster);
-    for (uint32_t index = entry.firstIndex; index <= entry.shortIndex; ++index) {
+    auto mark = [&](uint32_t index) {
         uint32_t sector = 0;
         uint32_t offset = 0;
         bool past = false;
@@ -485,7 +499,19 @@ FatResult VolumeImpl::RemoveEntry(const FoundEntry& entry) {
         if ((result = m_cache.Modify(sector, data)) != FatResult::Ok)
             return result;
         MutableBytes(data, kSectorSize).Put8(offset, dirent::kDeleted);
-    }
+        return FatResult::Ok;
+    };
+    // The short entry goes first and on its own: a removal cut short (also within a sector) leaves
+    // long-name slots without their short entry, which readers skip, never the short entry without its
+    // long name, which would show the file under its alias.
+    FatResult result = mark(entry.shortIndex);
+    if (result != FatResult::Ok || entry.firstIndex == entry.shortIndex)
+        return result != FatResult::Ok ? result : m_cache.Commit();
+    if ((result = m_cache.Commit()) != FatResult::Ok)
+        return result;
+    for (uint32_t index = entry.firstIndex; index < entry.shortIndex; ++index)
+        if ((result = mark(index)) != FatResult::Ok)
+            return result;
     return m_cache.Commit();
 }
 

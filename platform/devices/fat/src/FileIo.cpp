@@ -196,18 +196,37 @@ FatResult VolumeImpl::GrowChain(FileNode& node, uint32_t clusters) {
     FatResult result = LearnChain(node);
     if (result != FatResult::Ok)
         return result;
-    while (node.chainLength < clusters) {
+    // The new clusters are claimed as a chain of their own, and written, before the file's chain is linked
+    // to them: a write cut short (also within a sector) leaves them unreferenced, never a chain that runs
+    // into a free cluster, which a later claim would give to another file as well.
+    uint32_t first = 0;
+    uint32_t last = 0;
+    uint32_t added = 0;
+    while (node.chainLength + added < clusters) {
         uint32_t cluster = 0;
         if ((result = m_fat.FindFree(cluster)) != FatResult::Ok)
-            return result;
-        if ((result = m_fat.Claim(cluster, node.chainLast)) != FatResult::Ok)
-            return result;
-        if (node.chainLength == 0)
-            node.firstCluster = cluster;
-        node.chainLast = cluster;
-        ++node.chainLength;
+            break;
+        if ((result = m_fat.Claim(cluster, last)) != FatResult::Ok)
+            break;
+        if (first == 0)
+            first = cluster;
+        last = cluster;
+        ++added;
     }
-    return FatResult::Ok;
+    if (added == 0)
+        return result;
+    if (node.chainLength > 0) {
+        FatResult linked = m_cache.Commit();
+        if (linked == FatResult::Ok)
+            linked = m_fat.Set(node.chainLast, first);
+        if (linked != FatResult::Ok)
+            return linked;
+    } else {
+        node.firstCluster = first; // the directory entry links it, once the claims are written
+    }
+    node.chainLast = last;
+    node.chainLength += added;
+    return result;
 }
 
 FatResult VolumeImpl::TrimChain(FileNode& node) {

@@ -251,6 +251,11 @@ FatResult FatVolume::GetFileInfo(FatFile file, FatEntryInfo& info) {
     return Guarded(*m_impl, [&] { return m_impl->GetFileInfo(file, info); });
 }
 
+FatResult FatVolume::SetFileTimes(FatFile file, const uint64_t* creation, const uint64_t* lastAccess,
+                                  const uint64_t* lastWrite) {
+    return Guarded(*m_impl, [&] { return m_impl->SetFileTimes(file, creation, lastAccess, lastWrite); });
+}
+
 FatResult FatVolume::GetInfo(std::u16string_view path, FatEntryInfo& info) {
     return Guarded(*m_impl, [&] { return m_impl->GetInfo(path, info); });
 }

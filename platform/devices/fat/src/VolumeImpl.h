@@ -130,6 +130,9 @@ public:
     FatResult SetEndOfFile(FatFile file);
     FatResult FlushFile(FatFile file);
     FatResult GetFileInfo(FatFile file, FatEntryInfo& info);
+    // FileTimes.cpp
+    FatResult SetFileTimes(FatFile file, const uint64_t* creation, const uint64_t* lastAccess,
+                           const uint64_t* lastWrite);
 
     // Entries.cpp
     FatResult GetInfo(std::u16string_view path, FatEntryInfo& info);

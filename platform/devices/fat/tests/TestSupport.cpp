@@ -1,14 +1,10 @@
 #include "TestSupport.h"
 
 #include <fcntl.h>
-#include <stdio.h>
-#include <stdlib.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
+#include <algorithm>
 #include <stdexcept>
 
 #include "fat/Format.h"
@@ -17,51 +13,6 @@
 namespace fat::test {
 
 namespace fs = std::filesystem;
-
-TempDir::TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "fat-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
-        throw std::runtime_error("mkdtemp failed");
-    m_path = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(m_path, ignored);
-}
-
-void CreateSparseFile(const fs::path& path, uint64_t bytes) {
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0)
-        throw std::runtime_error("cannot create " + path.string());
-    int rc = ::ftruncate(fd, static_cast<off_t>(bytes));
-    ::close(fd);
-    if (rc != 0)
-        throw std::runtime_error("cannot size " + path.string());
-}
-
-std::vector<uint8_t> ReadBytes(const fs::path& path, uint64_t offset, size_t length) {
-    std::vector<uint8_t> bytes(length, 0);
-    int fd = ::open(path.c_str(), O_RDONLY);
-    if (fd < 0)
-        throw std::runtime_error("cannot open " + path.string());
-    ssize_t got = ::pread(fd, bytes.data(), length, static_cast<off_t>(offset));
-    ::close(fd);
-    if (got < 0)
-        throw std::runtime_error("cannot read " + path.string());
-    bytes.resize(static_cast<size_t>(got));
-    return bytes;
-}
-
-void WriteBytes(const fs::path& path, uint64_t offset, const std::vector<uint8_t>& bytes) {
-    int fd = ::open(path.c_str(), O_RDWR);
-    if (fd < 0)
-        throw std::runtime_error("cannot open " + path.string());
-    ssize_t put = ::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
-    ::close(fd);
-    if (put != static_cast<ssize_t>(bytes.size()))
-        throw std::runtime_error("cannot write " + path.string());
-}
 
 HostFileDevice::HostFileDevice(const fs::path& path) {
     m_fd = ::open(path.c_str(), O_RDWR);
@@ -90,8 +41,15 @@ bool HostFileDevice::ReadSectors(uint32_t first, uint32_t count, uint8_t* data) 
 bool HostFileDevice::WriteSectors(uint32_t first, uint32_t count, const uint8_t* data) {
     if (first >= m_sectors || count > m_sectors - first || m_writeProtected)
         return false;
-    if (m_writeBudget == 0)
+    if (m_writeBudget == 0) {
+        const size_t torn = std::min<size_t>(m_tornBytes, static_cast<size_t>(count) * kSectorSize);
+        if (torn > 0) {
+            writeLog.emplace_back(first, count);
+            ::pwrite(m_fd, data, torn, static_cast<off_t>(first) * kSectorSize);
+        }
+        m_tornBytes = 0;
         return false;
+    }
     if (m_writeBudget > 0)
         --m_writeBudget;
     ++writeRequests;
@@ -102,138 +60,6 @@ bool HostFileDevice::WriteSectors(uint32_t first, uint32_t count, const uint8_t*
     size_t length = static_cast<size_t>(count) * kSectorSize;
     return ::pwrite(m_fd, data, length, static_cast<off_t>(first) * kSectorSize) ==
            static_cast<ssize_t>(length);
-}
-
-std::u16string U16(const std::string& utf8) {
-    std::u16string out;
-    for (size_t i = 0; i < utf8.size();) {
-        uint32_t c = static_cast<uint8_t>(utf8[i]);
-        size_t extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        if (extra > 0)
-            c &= (0x3F >> extra);
-        for (size_t k = 1; k <= extra && i + k < utf8.size(); ++k)
-            c = (c << 6) | (static_cast<uint8_t>(utf8[i + k]) & 0x3F);
-        i += extra + 1;
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(c));
-        }
-    }
-    return out;
-}
-
-std::string U8(const std::u16string& utf16) {
-    std::string out;
-    for (size_t i = 0; i < utf16.size(); ++i) {
-        uint32_t c = utf16[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < utf16.size()) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
-            ++i;
-        }
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return out;
-}
-
-ToolResult RunTool(const std::string& command) {
-    ToolResult result;
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (pipe == nullptr)
-        return result;
-    char buffer[4096];
-    size_t got = 0;
-    while ((got = fread(buffer, 1, sizeof(buffer), pipe)) > 0)
-        result.output.append(buffer, got);
-    int status = ::pclose(pipe);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
-
-std::string Quote(const fs::path& path) {
-    return "'" + path.string() + "'";
-}
-
-namespace {
-
-std::string Tool(const char* name) {
-    for (const char* folder : {"/usr/sbin/", "/sbin/", "/usr/bin/"}) {
-        std::string candidate = std::string(folder) + name;
-        if (::access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-    }
-    return name;
-}
-
-// Copies bytes [offset, offset + length) of source into a new sparse file, skipping holes.
-void CopySparse(const fs::path& source, uint64_t offset, uint64_t length, const fs::path& target) {
-    CreateSparseFile(target, length);
-    int in = ::open(source.c_str(), O_RDONLY);
-    int out = ::open(target.c_str(), O_RDWR);
-    if (in < 0 || out < 0)
-        throw std::runtime_error("cannot copy " + source.string());
-    std::vector<uint8_t> buffer(1 << 20);
-    off_t end = static_cast<off_t>(offset + length);
-    off_t at = static_cast<off_t>(offset);
-    while (at < end) {
-        off_t data = ::lseek(in, at, SEEK_DATA);
-        if (data < 0 || data >= end)
-            break;
-        off_t hole = ::lseek(in, data, SEEK_HOLE);
-        if (hole < 0 || hole > end)
-            hole = end;
-        for (off_t p = data; p < hole;) {
-            size_t chunk = static_cast<size_t>(std::min<off_t>(hole - p, static_cast<off_t>(buffer.size())));
-            ssize_t got = ::pread(in, buffer.data(), chunk, p);
-            if (got <= 0)
-                break;
-            ::pwrite(out, buffer.data(), static_cast<size_t>(got), p - static_cast<off_t>(offset));
-            p += got;
-        }
-        at = hole;
-    }
-    ::close(in);
-    ::close(out);
-}
-
-} // namespace
-
-ToolResult CheckVolume(const fs::path& image, VolumeLocation where) {
-    fs::path target = image;
-    if (where.firstSector != 0) {
-        target = image.string() + ".volume";
-        CopySparse(image, static_cast<uint64_t>(where.firstSector) * kSectorSize,
-                   static_cast<uint64_t>(where.sectorCount) * kSectorSize, target);
-    }
-    ToolResult result = RunTool(Tool("fsck.fat") + " -n " + Quote(target));
-    if (target != image)
-        fs::remove(target);
-    return result;
-}
-
-std::string MtoolsImage(const fs::path& image, VolumeLocation where) {
-    return Quote(image.string() + "@@" +
-                 std::to_string(static_cast<uint64_t>(where.firstSector) * kSectorSize));
-}
-
-std::string MtoolsEnv() {
-    return "MTOOLS_SKIP_CHECK=1 MTOOLS_LOWER_CASE=0 LC_ALL=C.UTF-8 ";
 }
 
 VolumeLocation MakeFormattedImage(const fs::path& image, uint64_t bytes, const FatClock& clock) {
@@ -283,16 +109,6 @@ std::vector<FatEntryInfo> ListFolder(FatVolume& volume, const std::u16string& fo
     } while (volume.FindNext(find, info) == FatResult::Ok);
     volume.FindClose(find);
     return entries;
-}
-
-std::vector<uint8_t> PatternBytes(size_t length, uint32_t seed) {
-    std::vector<uint8_t> bytes(length);
-    uint32_t state = seed * 2654435761u + 1;
-    for (size_t i = 0; i < length; ++i) {
-        state = state * 1103515245u + 12345u;
-        bytes[i] = static_cast<uint8_t>(state >> 16);
-    }
-    return bytes;
 }
 
 MountedImage::MountedImage(uint64_t bytes, TestClock& clock) : m_image(m_dir / "disk.img"), m_clock(clock) {

@@ -1,7 +1,7 @@
 #pragma once
-// What the FAT tests share: disk images in host files (sparse), a block device over such a file that
-// counts requests and can stop accepting writes, a fixed clock, the real tools (fsck.fat, mtools,
-// mkfs.fat) run on images, and UTF-8/UTF-16 conversion for names.
+// What the FAT tests share: a block device over a disk image in a host file that counts requests and can
+// stop accepting writes, a fixed clock, images formatted by the engine, and whole-file helpers. The
+// engine-free helpers (temporary folders, sparse files, the real tools) are in ToolSupport.h.
 
 #include <cstdint>
 #include <filesystem>
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "ToolSupport.h"
 #include "fat/BlockDevice.h"
 #include "fat/FatTypes.h"
 #include "fat/FatVolume.h"
@@ -22,25 +23,6 @@ inline void PrintTo(FatResult result, std::ostream* out) {
 } // namespace fat
 
 namespace fat::test {
-
-// A fresh temporary folder, removed with everything in it.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& Path() const { return m_path; }
-    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
-
-private:
-    std::filesystem::path m_path;
-};
-
-// Creates (or replaces) a sparse file of that many bytes.
-void CreateSparseFile(const std::filesystem::path& path, uint64_t bytes);
-std::vector<uint8_t> ReadBytes(const std::filesystem::path& path, uint64_t offset, size_t length);
-void WriteBytes(const std::filesystem::path& path, uint64_t offset, const std::vector<uint8_t>& bytes);
 
 class HostFileDevice : public BlockDevice {
 public:
@@ -58,6 +40,12 @@ public:
     void SetWriteProtected(bool on) { m_writeProtected = on; }
     // Accepts that many more write requests, then fails every write (a power cut); -1 for no limit.
     void SetWriteBudget(int64_t requests) { m_writeBudget = requests; }
+    // As SetWriteBudget, but the first request refused still stores its first bytes (a write torn within
+    // its sectors, as a process killed in the middle of a transfer leaves it).
+    void SetTornWrite(int64_t requests, uint32_t bytes) {
+        m_writeBudget = requests;
+        m_tornBytes = bytes;
+    }
 
     uint64_t readRequests = 0;
     uint64_t writeRequests = 0;
@@ -71,6 +59,7 @@ private:
     uint32_t m_sectors = 0;
     bool m_writeProtected = false;
     int64_t m_writeBudget = -1;
+    uint32_t m_tornBytes = 0;
 };
 
 // 2024-05-06 12:34:56.780, advanced by tests that need time to pass.
@@ -81,24 +70,6 @@ struct TestClock {
     }
 };
 
-std::u16string U16(const std::string& utf8);
-std::string U8(const std::u16string& utf16);
-
-struct ToolResult {
-    int exitCode = -1;
-    std::string output;
-};
-// Runs a shell command, output and errors together.
-ToolResult RunTool(const std::string& command);
-std::string Quote(const std::filesystem::path& path);
-
-// fsck.fat -n on the volume at where in the image (copied out sparsely when it does not start at 0).
-ToolResult CheckVolume(const std::filesystem::path& image, VolumeLocation where);
-// The mtools image argument for a volume: "image@@offset".
-std::string MtoolsImage(const std::filesystem::path& image, VolumeLocation where);
-// The environment prefix for mtools commands.
-std::string MtoolsEnv();
-
 // Makes a blank disk image, partitions and formats it with the engine, and returns where the volume is.
 VolumeLocation MakeFormattedImage(const std::filesystem::path& image, uint64_t bytes, const FatClock& clock);
 
@@ -108,8 +79,6 @@ FatResult ReadWholeFile(FatVolume& volume, const std::u16string& path, std::vect
 FatResult WriteWholeFile(FatVolume& volume, const std::u16string& path, const std::vector<uint8_t>& content);
 // Names in a folder, as a search for "*" reports them.
 std::vector<FatEntryInfo> ListFolder(FatVolume& volume, const std::u16string& folder);
-
-std::vector<uint8_t> PatternBytes(size_t length, uint32_t seed);
 
 // An image formatted by the engine and mounted; remounting keeps the volume object and opens the image
 // through a fresh device.

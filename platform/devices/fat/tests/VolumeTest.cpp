@@ -470,6 +470,42 @@ TEST(FatTimeStamps, CreationWriteAndAccessComeFromTheClock) {
     EXPECT_EQ(info.lastAccessTime, Ticks(2025, 12, 31, 0, 0, 0, 0));
 }
 
+TEST(FatTimeStamps, SetFileTimesStoresWhatFatCanHoldAndClampsTheRest) {
+    TestClock clock;
+    MountedImage image(1 * kMiB, clock);
+    FatVolume& volume = image.Volume();
+    ASSERT_EQ(WriteWholeFile(volume, u"f", PatternBytes(10, 1)), FatResult::Ok);
+    FatFile file;
+    ASSERT_EQ(volume.Open(u"f", FatAccess::ReadWrite, FatDisposition::OpenExisting, 0, file), FatResult::Ok);
+    const uint64_t creation = Ticks(2001, 2, 28, 23, 59, 59, 99) + 12345;
+    const uint64_t access = Ticks(2030, 7, 4, 18, 30, 0, 0);
+    const uint64_t write = Ticks(1999, 12, 31, 23, 59, 59, 50);
+    ASSERT_EQ(volume.SetFileTimes(file, &creation, &access, &write), FatResult::Ok);
+    volume.Close(file);
+    image.Remount();
+    FatEntryInfo info;
+    ASSERT_EQ(volume.GetInfo(u"f", info), FatResult::Ok);
+    EXPECT_EQ(info.creationTime, Ticks(2001, 2, 28, 23, 59, 59, 99));
+    EXPECT_EQ(info.lastAccessTime, Ticks(2030, 7, 4, 0, 0, 0, 0));
+    EXPECT_EQ(info.lastWriteTime, Ticks(1999, 12, 31, 23, 59, 58, 0));
+
+    // Null leaves a time alone; times FAT cannot hold go to the nearest it can.
+    ASSERT_EQ(volume.Open(u"f", FatAccess::Write, FatDisposition::OpenExisting, 0, file), FatResult::Ok);
+    const uint64_t early = Ticks(1601, 1, 1, 0, 0, 0, 0);
+    const uint64_t late = Ticks(3000, 1, 1, 0, 0, 0, 0);
+    ASSERT_EQ(volume.SetFileTimes(file, nullptr, &early, &late), FatResult::Ok);
+    ASSERT_EQ(volume.GetFileInfo(file, info), FatResult::Ok);
+    EXPECT_EQ(info.creationTime, Ticks(2001, 2, 28, 23, 59, 59, 99));
+    EXPECT_EQ(info.lastAccessTime, Ticks(1980, 1, 1, 0, 0, 0, 0));
+    EXPECT_EQ(info.lastWriteTime, Ticks(2107, 12, 31, 23, 59, 58, 0));
+    volume.Close(file);
+
+    ASSERT_EQ(volume.Open(u"f", FatAccess::Read, FatDisposition::OpenExisting, 0, file), FatResult::Ok);
+    EXPECT_EQ(volume.SetFileTimes(file, &creation, nullptr, nullptr), FatResult::Denied);
+    volume.Close(file);
+    EXPECT_EQ(volume.SetFileTimes(file, &creation, nullptr, nullptr), FatResult::InvalidObject);
+}
+
 struct PatternCase {
     const char16_t* pattern;
     std::set<std::u16string> matches;

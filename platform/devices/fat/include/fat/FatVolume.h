@@ -64,6 +64,11 @@ public:
     FatResult SetEndOfFile(FatFile file);
     FatResult FlushFile(FatFile file);
     FatResult GetFileInfo(FatFile file, FatEntryInfo& info);
+    // Sets the times of an open file, in local ticks as FatEntryInfo reports them; a null pointer leaves
+    // that time as it is. The handle needs write access. FAT keeps creation times in 10 ms steps, write
+    // times in 2-second steps and access times as a date; times outside 1980 to 2107 are clamped to it.
+    FatResult SetFileTimes(FatFile file, const uint64_t* creation, const uint64_t* lastAccess,
+                           const uint64_t* lastWrite);
 
     FatResult GetInfo(std::u16string_view path, FatEntryInfo& info);
     // Replaces the kAttrChangeable bits of a file or folder.
