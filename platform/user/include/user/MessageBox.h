@@ -1,7 +1,11 @@
 #pragma once
-// MessageBoxW and its test surface. Every box shown is recorded (text, caption, flags); until the
-// window system draws it, a box is answered at once by the handler that a test sets, or with IDOK (IDYES
-// for a yes/no box).
+// MessageBoxW and its record. Every box is recorded (text, caption, flags). A handler, when one is set,
+// answers the box at once without showing anything; otherwise the box is a modal dialog on the screen:
+// the caption ("Error" when none is given), the text in lines (broken at "\n" and where it does not fit),
+// an icon for the MB_ICON* flags, and the buttons of the MB_* type (the MB_DEFBUTTON* one is the default
+// and has the focus). Enter presses the default button, Escape answers Cancel (OK in an OK-only box,
+// nothing in a Yes/No box); the owner is disabled while the box runs. Tests answer shown boxes through
+// user/TestSurface.h.
 
 #include <functional>
 #include <string>
