@@ -95,6 +95,7 @@ public:
     DeinitFn m_deinit = nullptr;
     IoControlFn m_ioControl = nullptr;
     bool m_active = true;
+    bool m_removing = false; // a DeactivateDevice is in progress
 };
 
 struct Manager {
@@ -255,13 +256,22 @@ BOOL DeactivateDevice(HANDLE handle) {
     devices::BlockDeviceHandler* handler = nullptr;
     {
         std::lock_guard guard(manager.lock);
-        if (!device->m_active)
+        if (!device->m_active || device->m_removing)
             return kernel::Fail(ERROR_INVALID_HANDLE, FALSE);
-        device->m_active = false;
+        device->m_removing = true;
         handler = manager.blockHandler;
     }
-    if (device->m_isBlockDevice && handler != nullptr)
-        handler->DeviceRemoving(device);
+    if (device->m_isBlockDevice && handler != nullptr) {
+        if (DWORD error = handler->DeviceRemoving(device); error != ERROR_SUCCESS) {
+            std::lock_guard guard(manager.lock);
+            device->m_removing = false;
+            return kernel::Fail(error, FALSE);
+        }
+    }
+    {
+        std::lock_guard guard(manager.lock);
+        device->m_active = false;
+    }
     {
         kernel::KernelModeScope kernelMode;
         device->m_deinit(device->m_context);

@@ -3,12 +3,14 @@
 #include "devices/StorageManager.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <mutex>
 #include <optional>
 #include <vector>
 
 #include "DriverBlockDevice.h"
 #include "FatVolumeAdapter.h"
+#include "FolderExport.h"
 #include "StorageProfile.h"
 #include "crt/Crt.h"
 #include "fat/Format.h"
@@ -23,6 +25,8 @@ constexpr WCHAR kFatFileSystem[] = u"FATFS";
 constexpr WCHAR kDefaultFolder[] = u"Mounted Volume";
 constexpr int kMaxFolderNumber = 99;
 constexpr uint32_t kCipherBlock = 16;
+// How long a dismount waits for host programs to let go of a shared folder, on the platform clock.
+constexpr DWORD kHostPatience = 5000;
 
 // A sector that was never written has all its 16-byte blocks alike: zeros on a blank disk, and in a
 // container the one block that its zero-filled file decrypts to. A partition or boot sector never does.
@@ -95,9 +99,16 @@ std::u16string DiskName(Device& device) {
     return named ? std::u16string(name) : std::u16string();
 }
 
-// Mounts the volume at "\" + name, or at the first numbered name that is free; the folder, or empty when
-// it could not be mounted.
-std::u16string MountAtFreeName(const std::u16string& name, const std::shared_ptr<kernel::Volume>& volume) {
+// Where a volume was mounted: its folder (empty when it could not be mounted) and the host folder that
+// the folder's device path maps to (none when the name has no host form).
+struct MountPlace {
+    std::u16string folder;
+    std::optional<std::filesystem::path> hostFolder;
+};
+
+// Mounts the volume at "\" + name, or at the first numbered name that is free. What a process that died
+// while sharing a folder left at a name is cleared first, so that the name is free again.
+MountPlace MountAtFreeName(const std::u16string& name, const std::shared_ptr<kernel::Volume>& volume) {
     if (name.empty() || name.find(u'\\') != std::u16string::npos)
         return {};
     for (int number = 1; number <= kMaxFolderNumber; ++number) {
@@ -107,8 +118,12 @@ std::u16string MountAtFreeName(const std::u16string& name, const std::shared_ptr
             _snwprintf(digits, 8, u"%d", number);
             folder += digits;
         }
+        // None for a folder of this process's own mounts, whose host folders it never looks into.
+        std::optional<std::filesystem::path> host = kernel::DeviceToHostPath(folder.c_str(), nullptr);
+        if (host)
+            ReclaimHostFolder(*host);
         if (kernel::MountVolume(folder.c_str(), volume))
-            return folder;
+            return MountPlace{folder, host};
         if (GetLastError() != ERROR_ALREADY_EXISTS)
             return {};
     }
@@ -118,53 +133,76 @@ std::u16string MountAtFreeName(const std::u16string& name, const std::shared_ptr
 class StorageManager final : public BlockDeviceHandler {
 public:
     void DeviceArrived(const std::shared_ptr<Device>& device) override {
-        Store store{device, nullptr, {}};
+        auto store = std::make_shared<Store>();
+        store->device = device;
         const StorageProfile profile = ReadStorageProfile(device->Profile());
-        store.volume = PrepareVolume(device, profile);
-        if (store.volume) {
+        store->volume = PrepareVolume(device, profile);
+        if (store->volume) {
             std::u16string name = profile.folder;
             if (name.empty())
                 name = DiskName(*device);
             if (name.empty())
                 name = kDefaultFolder;
-            store.folder = MountAtFreeName(name, store.volume);
-            if (store.folder.empty()) {
-                store.volume->Dismount();
-                store.volume.reset();
+            const MountPlace place = MountAtFreeName(name, store->volume);
+            store->folder = place.folder;
+            if (store->folder.empty()) {
+                store->volume->Dismount();
+                store->volume.reset();
+            } else if (place.hostFolder) {
+                store->hostFolder = *place.hostFolder;
+                store->share =
+                    FolderExport::Start(*place.hostFolder, store->folder, store->volume, &store->sharingNote);
+            } else {
+                store->sharingNote = "the folder's name has no host form";
             }
         }
         std::lock_guard guard(m_lock);
         m_stores.push_back(std::move(store));
     }
 
-    void DeviceRemoving(const std::shared_ptr<Device>& device) override {
-        std::optional<Store> store;
+    DWORD DeviceRemoving(const std::shared_ptr<Device>& device) override {
+        std::shared_ptr<Store> store;
         {
             std::lock_guard guard(m_lock);
-            for (auto it = m_stores.begin(); it != m_stores.end(); ++it) {
-                if (it->device == device) {
-                    store = std::move(*it);
-                    m_stores.erase(it);
-                    break;
-                }
-            }
+            auto it = std::find_if(m_stores.begin(), m_stores.end(),
+                                   [&](const std::shared_ptr<Store>& s) { return s->device == device; });
+            if (it == m_stores.end())
+                return ERROR_SUCCESS;
+            store = *it;
         }
-        if (!store)
-            return;
+        // The host lets go of the folder first; while it does not, the volume stays mounted and shared as
+        // it was, and the device stays active.
+        if (store->share && store->share->Stop(kHostPatience) == ExportStop::Busy)
+            return ERROR_BUSY;
+        {
+            std::lock_guard guard(m_lock);
+            std::erase(m_stores, store);
+        }
+        store->share.reset();
         // The kernel waits for the calls in progress and closes the volume's files; then the engine writes
         // what it still holds through the driver.
         if (!store->folder.empty())
             kernel::UnmountVolume(store->folder.c_str());
         if (store->volume)
             store->volume->Dismount();
+        return ERROR_SUCCESS;
     }
 
-    std::u16string MountFolderOf(const Device& device) {
+    std::vector<MountInfo> Mounts() {
         std::lock_guard guard(m_lock);
-        for (const Store& store : m_stores)
-            if (store.device.get() == &device)
-                return store.folder;
-        return {};
+        std::vector<MountInfo> mounts;
+        for (const std::shared_ptr<Store>& store : m_stores)
+            if (!store->folder.empty())
+                mounts.push_back(InfoOf(*store));
+        return mounts;
+    }
+
+    std::optional<MountInfo> MountOf(const Device& device) {
+        std::lock_guard guard(m_lock);
+        for (const std::shared_ptr<Store>& store : m_stores)
+            if (store->device.get() == &device && !store->folder.empty())
+                return InfoOf(*store);
+        return std::nullopt;
     }
 
 private:
@@ -172,10 +210,24 @@ private:
         std::shared_ptr<Device> device;
         std::shared_ptr<FatVolumeAdapter> volume; // null when the disk is not mounted
         std::u16string folder;
+        std::filesystem::path hostFolder;
+        std::unique_ptr<FolderExport> share; // null when only this process sees the folder
+        std::string sharingNote;
     };
 
+    static MountInfo InfoOf(const Store& store) {
+        MountInfo info;
+        info.deviceName = store.device->Name();
+        info.folder = store.folder;
+        info.hostFolder = store.hostFolder;
+        info.sharing = store.share ? MountSharing::Shared : MountSharing::ProcessOnly;
+        info.sharingNote = store.sharingNote;
+        info.openHostFiles = store.share ? store.share->OpenFiles() : 0;
+        return info;
+    }
+
     std::mutex m_lock;
-    std::vector<Store> m_stores;
+    std::vector<std::shared_ptr<Store>> m_stores;
 };
 
 StorageManager& TheStorageManager() {
@@ -192,7 +244,16 @@ StorageManager& TheStorageManager() {
 } // namespace
 
 std::u16string MountFolderOf(const Device& device) {
-    return TheStorageManager().MountFolderOf(device);
+    std::optional<MountInfo> mount = TheStorageManager().MountOf(device);
+    return mount ? mount->folder : std::u16string();
+}
+
+std::optional<MountInfo> MountOf(const Device& device) {
+    return TheStorageManager().MountOf(device);
+}
+
+std::vector<MountInfo> Mounts() {
+    return TheStorageManager().Mounts();
 }
 
 } // namespace devices

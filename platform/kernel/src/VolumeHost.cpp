@@ -9,6 +9,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -20,6 +21,7 @@
 #include "FileTime.h"
 #include "MappingExtent.h"
 #include "PathText.h"
+#include "VolumeTable.h"
 #include "kernel/Errors.h"
 #include "kernel/Files.h"
 #include "kernel/Mapping.h"
@@ -479,10 +481,17 @@ public:
         if (directory == nullptr)
             return errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : HostError(errno);
         entries->clear();
+        // A mount of this process hides the host entry of its name (the search lists the mount instead),
+        // and that entry may be the host folder through which this very process shares the mount: it is
+        // never looked into from here.
+        const std::vector<std::u16string> mounted = MountNamesIn(folder);
         while (dirent* item = ::readdir(directory)) {
             std::optional<std::u16string> name = FromUtf8(item->d_name);
             if (!name || !IsDeviceName(*name))
                 continue; // ".", "..", and host names no device path can reach
+            if (std::any_of(mounted.begin(), mounted.end(),
+                            [&](const std::u16string& mount) { return NamesEqual(mount, *name); }))
+                continue;
             const std::string path = folderPath + "/" + item->d_name;
             struct stat st {};
             if (::stat(path.c_str(), &st) != 0)

@@ -3,7 +3,8 @@
 // match first); host names are UTF-8, and host entries whose names are not valid device names are not
 // listed. The read-only, hidden, system and archive bits and the creation time live in extended
 // attributes of each entry. Share modes are enforced across processes with open-file-description locks in
-// the device's run-time folder.
+// the device's run-time folder. A listing leaves out, without looking at them, the host entries that this
+// process's mount folders hide.
 
 #include <filesystem>
 #include <memory>

@@ -26,6 +26,8 @@ struct REGINI {
 HANDLE ActivateDeviceEx(LPCWSTR deviceKey, LPCVOID regEnts, DWORD regEntCount, LPVOID parameter);
 // Has the storage manager dismount the disk (flushing its file system), calls Deinit, unloads the
 // driver and deletes the active key. A handle is deactivated once; after that ERROR_INVALID_HANDLE.
+// When the storage manager cannot dismount the disk now (ERROR_BUSY: host programs hold its shared
+// folder), FALSE with that error, and the device stays active as it was.
 BOOL DeactivateDevice(HANDLE device);
 
 namespace devices {
@@ -47,8 +49,9 @@ class BlockDeviceHandler {
 public:
     virtual ~BlockDeviceHandler() = default;
     virtual void DeviceArrived(const std::shared_ptr<Device>& device) = 0;
-    // Called before the driver is de-initialised; the handler flushes and lets go of the device.
-    virtual void DeviceRemoving(const std::shared_ptr<Device>& device) = 0;
+    // Called before the driver is de-initialised; the handler flushes and lets go of the device and
+    // returns ERROR_SUCCESS, or keeps it as it was and returns why it cannot let go now.
+    virtual DWORD DeviceRemoving(const std::shared_ptr<Device>& device) = 0;
 };
 
 void SetBlockDeviceHandler(BlockDeviceHandler* handler);
