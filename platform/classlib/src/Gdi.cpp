@@ -19,10 +19,25 @@ struct HandleMaps {
     std::unordered_map<Handle, Object*> permanent;
     std::unordered_map<Handle, std::unique_ptr<Object>> temporary;
 
+    // Temporary wrappers of handles that are gone serve nobody; past this many they are dropped.
+    static constexpr size_t kPruneAbove = 256;
+
     HandleMaps() = default;
     HandleMaps(const HandleMaps&) = delete;
     HandleMaps& operator=(const HandleMaps&) = delete;
     ~HandleMaps() { DeleteTemporary(); }
+    void PruneDead() {
+        if (temporary.size() <= kPruneAbove)
+            return;
+        for (auto it = temporary.begin(); it != temporary.end();) {
+            if (::GetObjectType(reinterpret_cast<HGDIOBJ>(it->first)) == 0) {
+                Release(*it->second);
+                it = temporary.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
     void DeleteTemporary() {
         auto doomed = std::move(temporary);
         temporary.clear();
@@ -90,6 +105,7 @@ CGdiObject* CGdiObject::FromHandle(HGDIOBJ handle) {
     auto wrapper = MakeWrapper(handle);
     if (!wrapper)
         return nullptr;
+    maps.PruneDead();
     wrapper->m_hObject = handle;
     CGdiObject* result = wrapper.get();
     maps.temporary.emplace(handle, std::move(wrapper));
@@ -226,6 +242,7 @@ CDC* CDC::FromHandle(HDC hdc) {
         return it->second;
     if (auto it = maps.temporary.find(hdc); it != maps.temporary.end())
         return it->second.get();
+    maps.PruneDead();
     auto wrapper = std::make_unique<CDC>();
     wrapper->m_hDC = hdc;
     CDC* result = wrapper.get();

@@ -30,6 +30,10 @@ RECT Ordered(int left, int top, int right, int bottom) {
 } // namespace
 
 DeviceContext::DeviceContext(Kind kind) : kind(kind) {
+    Start();
+}
+
+void DeviceContext::Start() {
     brush = std::static_pointer_cast<BrushObject>(StockObject(WHITE_BRUSH));
     pen = std::static_pointer_cast<PenObject>(StockObject(BLACK_PEN));
     font = std::static_pointer_cast<FontObject>(StockObject(SYSTEM_FONT));
@@ -43,6 +47,21 @@ DeviceContext::DeviceContext(Kind kind) : kind(kind) {
     } else {
         surface = TheScreen();
     }
+    textColor = RGB(0, 0, 0);
+    bkColor = RGB(255, 255, 255);
+    bkMode = OPAQUE;
+    viewportOrigin = POINT{0, 0};
+    position = POINT{0, 0};
+    origin = POINT{0, 0};
+    if (visible)
+        visible->SetRect(RECT{0, 0, 0, 0});
+    clip.reset();
+    m_clipValid = false;
+}
+
+void DeviceContext::Retire() {
+    ReleaseSelections();
+    Start();
 }
 
 RECT DeviceContext::SurfaceRect(const RECT& logical) const {
@@ -53,15 +72,19 @@ RECT DeviceContext::SurfaceRect(const RECT& logical) const {
 const Region& DeviceContext::ClipRegion() {
     if (m_clipValid)
         return m_clipRegion;
-    m_clipRegion = Region(RECT{0, 0, surface->width, surface->height});
-    if (visible)
-        m_clipRegion.IntersectWith(*visible);
-    if (clip) {
-        Region own = *clip;
-        own.Offset(origin.x, origin.y);
-        m_clipRegion.IntersectWith(own);
+    RECT whole{0, 0, surface->width, surface->height};
+    if (visible) {
+        m_clipRegion = *visible;
+        m_clipRegion.IntersectWith(whole);
+    } else {
+        m_clipRegion.SetRect(whole);
     }
-    m_clipRects = m_clipRegion.Rectangles();
+    if (clip) {
+        m_ownClip = *clip;
+        m_ownClip.Offset(origin.x, origin.y);
+        m_clipRegion.IntersectWith(m_ownClip);
+    }
+    m_clipRegion.Rectangles(m_clipRects);
     m_clipValid = true;
     return m_clipRegion;
 }
@@ -122,6 +145,16 @@ void DeviceContext::ReleaseSelections() {
     }
 }
 
+std::shared_ptr<DeviceContext> NewDC(DeviceContext::Kind kind) {
+    std::lock_guard guard(ObjectLock());
+    DWORD type = kind == DeviceContext::Kind::Memory ? OBJ_MEMDC : OBJ_DC;
+    if (auto recycled = RecycleObject(type))
+        return std::static_pointer_cast<DeviceContext>(recycled);
+    auto dc = std::make_shared<DeviceContext>(kind);
+    InsertObject(dc);
+    return dc;
+}
+
 std::shared_ptr<DeviceContext> FindDC(HDC hdc) {
     auto object = FindObject(HandleAs<HGDIOBJ>(hdc));
     if (!object || (object->Type() != OBJ_DC && object->Type() != OBJ_MEMDC)) {
@@ -170,9 +203,7 @@ using gdi::FindDC;
 HDC CreateCompatibleDC(HDC hdc) {
     if (hdc && !FindDC(hdc))
         return nullptr;
-    auto dc = std::make_shared<DeviceContext>(DeviceContext::Kind::Memory);
-    std::lock_guard guard(gdi::ObjectLock());
-    return gdi::HandleAs<HDC>(gdi::InsertObject(dc));
+    return gdi::HandleAs<HDC>(gdi::NewDC(DeviceContext::Kind::Memory)->handle);
 }
 
 BOOL DeleteDC(HDC hdc) {
@@ -180,8 +211,8 @@ BOOL DeleteDC(HDC hdc) {
     auto dc = FindDC(hdc);
     if (!dc || dc->kind != DeviceContext::Kind::Memory)
         return kernel::Fail(ERROR_INVALID_HANDLE, FALSE);
-    dc->ReleaseSelections();
-    gdi::RemoveObject(gdi::HandleAs<HGDIOBJ>(hdc));
+    dc->Retire();
+    gdi::RetireObject(gdi::HandleAs<HGDIOBJ>(hdc));
     return TRUE;
 }
 

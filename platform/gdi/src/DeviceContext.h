@@ -15,6 +15,9 @@ public:
 
     explicit DeviceContext(Kind kind);
     DWORD Type() const override { return kind == Kind::Memory ? OBJ_MEMDC : OBJ_DC; }
+    // Puts the DC in the state of a new one: stock objects, default colours and origins, no clip. Memory
+    // it holds for regions is kept for the next use.
+    void Start();
 
     // Logical to surface coordinates.
     int SurfaceX(int x) const { return x + viewportOrigin.x + origin.x; }
@@ -33,6 +36,9 @@ public:
     HGDIOBJ Select(const std::shared_ptr<GdiObject>& object);
     // Lets go of every selected object (DeleteDC).
     void ReleaseSelections();
+    // The DC of a handle that DeleteDC or DeleteSurfaceDC took: lets go of what it holds and keeps it for a
+    // new DC of its kind.
+    void Retire();
 
     Kind kind;
     std::shared_ptr<BitmapObject> surface;
@@ -54,8 +60,12 @@ public:
 private:
     bool m_clipValid = false;
     Region m_clipRegion;
+    Region m_ownClip; // clip moved to surface coordinates, kept for its memory
     std::vector<RECT> m_clipRects;
 };
+
+// A memory or surface DC, new or one that was deleted before, with a new handle.
+std::shared_ptr<DeviceContext> NewDC(DeviceContext::Kind kind);
 
 // The DC of a handle, or null with ERROR_INVALID_HANDLE set.
 std::shared_ptr<DeviceContext> FindDC(HDC hdc);

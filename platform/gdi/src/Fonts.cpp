@@ -6,6 +6,7 @@
 #include FT_TRUETYPE_TABLES_H
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -239,21 +240,31 @@ RealizedFont::~RealizedFont() {
 }
 
 const Glyph& RealizedFont::GlyphFor(char32_t ch) {
+    if (ch < kDirectGlyphs)
+        if (const Glyph* known = m_direct[ch].load(std::memory_order_acquire))
+            return *known;
     std::lock_guard guard(m_lock);
     auto found = m_glyphs.find(ch);
     if (found != m_glyphs.end())
         return found->second;
     Glyph& glyph = m_glyphs[ch];
+    Render(ch, glyph);
+    if (ch < kDirectGlyphs)
+        m_direct[ch].store(&glyph, std::memory_order_release);
+    return glyph;
+}
+
+void RealizedFont::Render(char32_t ch, Glyph& glyph) {
     FT_Face face = m_face->face;
     FT_UInt index = FT_Get_Char_Index(face, ch);
     if (FT_Load_Glyph(face, index, FT_LOAD_DEFAULT | FT_LOAD_TARGET_MONO) != 0)
-        return glyph;
+        return;
     FT_GlyphSlot slot = face->glyph;
     if (m_embolden && slot->format == FT_GLYPH_FORMAT_OUTLINE)
         FT_Outline_Embolden(&slot->outline, 64);
     glyph.advance = static_cast<int>((slot->advance.x + 32) >> 6) + (m_embolden ? 1 : 0);
     if (FT_Render_Glyph(slot, FT_RENDER_MODE_MONO) != 0 || slot->bitmap.pixel_mode != FT_PIXEL_MODE_MONO)
-        return glyph;
+        return;
     const FT_Bitmap& bitmap = slot->bitmap;
     glyph.left = slot->bitmap_left;
     glyph.top = slot->bitmap_top;
@@ -261,43 +272,30 @@ const Glyph& RealizedFont::GlyphFor(char32_t ch) {
     glyph.rows = static_cast<int>(bitmap.rows);
     glyph.pitch = static_cast<int>((bitmap.width + 7) / 8);
     glyph.bits.resize(static_cast<size_t>(glyph.pitch) * static_cast<size_t>(glyph.rows));
-    for (int row = 0; row < glyph.rows; ++row) {
+    // The bits past the width are cleared: drawing blends whole bytes.
+    auto tail = static_cast<uint8_t>(0xFF00u >> (glyph.width - (glyph.pitch - 1) * 8));
+    for (int row = 0; glyph.pitch > 0 && row < glyph.rows; ++row) {
         int sourceRow = bitmap.pitch >= 0 ? row : glyph.rows - 1 - row;
-        std::memcpy(glyph.bits.data() + static_cast<size_t>(row) * static_cast<size_t>(glyph.pitch),
-                    bitmap.buffer + static_cast<ptrdiff_t>(sourceRow) * std::abs(bitmap.pitch),
+        uint8_t* bits = glyph.bits.data() + static_cast<size_t>(row) * static_cast<size_t>(glyph.pitch);
+        std::memcpy(bits, bitmap.buffer + static_cast<ptrdiff_t>(sourceRow) * std::abs(bitmap.pitch),
                     static_cast<size_t>(glyph.pitch));
+        bits[glyph.pitch - 1] &= tail;
     }
-    return glyph;
 }
 
-std::u32string DecodeUtf16(const WCHAR* text, size_t count) {
-    std::u32string result;
-    result.reserve(count);
-    for (size_t i = 0; i < count; ++i) {
-        char32_t unit = text[i];
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < count && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            result.push_back(0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00));
-            ++i;
-        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-            result.push_back(0xFFFD);
-        } else {
-            result.push_back(unit);
-        }
+RealizedFont* FontObject::Realized() {
+    if (!m_realizedReady.load(std::memory_order_acquire)) {
+        std::call_once(m_realizeOnce, [this] { m_realized = RealizedFont::Realize(logFont); });
+        m_realizedReady.store(true, std::memory_order_release);
     }
-    return result;
-}
-
-std::shared_ptr<RealizedFont> FontObject::Realized() {
-    std::call_once(m_realizeOnce, [this] { m_realized = RealizedFont::Realize(logFont); });
-    return m_realized;
+    return m_realized.get();
 }
 
 std::filesystem::path FontFileOf(HFONT font) {
     auto object = FindObjectAs<FontObject>(font);
     if (!object)
         return {};
-    auto realized = object->Realized();
+    RealizedFont* realized = object->Realized();
     return realized ? realized->File() : std::filesystem::path();
 }
 

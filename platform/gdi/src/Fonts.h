@@ -2,6 +2,8 @@
 // Fonts rendered with FreeType: a LOGFONTW is realised as a font file at a pixel size, whose glyphs are
 // rendered one bit per pixel on first use and kept.
 
+#include <array>
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -32,7 +34,8 @@ public:
     RealizedFont(const RealizedFont&) = delete;
     RealizedFont& operator=(const RealizedFont&) = delete;
 
-    // The glyph of a code point; the reference stays valid as long as the font.
+    // The glyph of a code point; the reference stays valid as long as the font. The first code points are
+    // found without taking the font's lock once they have been rendered.
     const Glyph& GlyphFor(char32_t ch);
     TEXTMETRICW Metrics() const { return m_metrics; }
     int Ascent() const { return m_metrics.tmAscent; }
@@ -46,6 +49,8 @@ public:
 
 private:
     RealizedFont() = default;
+    // Renders a glyph into an empty record; the caller holds m_lock.
+    void Render(char32_t ch, Glyph& glyph);
 
     std::mutex m_lock;
     std::unique_ptr<Face> m_face;
@@ -55,9 +60,8 @@ private:
     int m_underlineOffset = 1;
     int m_underlineThickness = 1;
     std::unordered_map<char32_t, Glyph> m_glyphs;
+    static constexpr char32_t kDirectGlyphs = 256;
+    std::array<std::atomic<const Glyph*>, kDirectGlyphs> m_direct{};
 };
-
-// UTF-16 to code points; a lone surrogate becomes U+FFFD.
-std::u32string DecodeUtf16(const WCHAR* text, size_t count);
 
 } // namespace gdi

@@ -1,6 +1,7 @@
 #include "Objects.h"
 
 #include <algorithm>
+#include <array>
 #include <unordered_map>
 
 #include "gdi/Surface.h"
@@ -13,14 +14,51 @@ namespace {
 constexpr UINT_PTR kFirstHandle = 0x00A00004;
 constexpr UINT_PTR kHandleStep = 4;
 
+// At most this many retired objects are kept for reuse.
+constexpr size_t kMaxRetired = 16;
+
 struct HandleTable {
-    std::unordered_map<UINT_PTR, std::shared_ptr<GdiObject>> objects;
+    using Map = std::unordered_map<UINT_PTR, std::shared_ptr<GdiObject>>;
+    Map objects;
     UINT_PTR next = kFirstHandle;
+    std::vector<Map::node_type> retired;
 };
 
 HandleTable& Table() {
     static HandleTable* table = new HandleTable; // never destroyed: objects may be released during exit
     return *table;
+}
+
+// The objects this thread found last, by handle value. An entry holds no reference: it is good while the
+// object lives and is still entered under that handle. Stock objects live as long as the process, so
+// they are handed out without counting references.
+struct RecentObject {
+    UINT_PTR value = 0;
+    GdiObject* stock = nullptr;
+    std::weak_ptr<GdiObject> object;
+};
+using RecentObjects = std::array<RecentObject, 16>;
+
+// The thread's entries, reached through a plain pointer in the initial-exec model, so that reaching them
+// costs one instruction (and a few bytes of the static thread storage that the loader keeps for libraries
+// opened later); the owner frees them when the thread ends, after which lookups go without them.
+[[gnu::tls_model("initial-exec")]] thread_local RecentObjects* t_recent = nullptr;
+[[gnu::tls_model("initial-exec")]] thread_local bool t_recentGone = false;
+
+struct RecentOwner {
+    ~RecentOwner() {
+        delete t_recent;
+        t_recent = nullptr;
+        t_recentGone = true;
+    }
+};
+
+RecentObjects* MakeRecent() {
+    if (t_recentGone)
+        return nullptr;
+    thread_local RecentOwner owner;
+    t_recent = new RecentObjects;
+    return t_recent;
 }
 
 size_t DdbRowBytes(int width, PixelFormat format) {
@@ -159,19 +197,6 @@ void BitmapObject::Write(int x, int y, uint32_t value) {
     }
 }
 
-void BitmapObject::Touch(const RECT& rect) {
-    if (!isScreen || rect.left >= rect.right || rect.top >= rect.bottom)
-        return;
-    if (!damage) {
-        damage = rect;
-        return;
-    }
-    damage->left = std::min(damage->left, rect.left);
-    damage->top = std::min(damage->top, rect.top);
-    damage->right = std::max(damage->right, rect.right);
-    damage->bottom = std::max(damage->bottom, rect.bottom);
-}
-
 void BitmapObject::Resize(int newWidth, int newHeight) {
     width = newWidth;
     height = newHeight;
@@ -191,16 +216,82 @@ HGDIOBJ InsertObject(std::shared_ptr<GdiObject> object) {
     return handle;
 }
 
-std::shared_ptr<GdiObject> FindObject(HGDIOBJ handle) {
+namespace {
+
+std::shared_ptr<GdiObject> FindInTable(UINT_PTR value) {
     std::lock_guard guard(ObjectLock());
     HandleTable& table = Table();
-    auto it = table.objects.find(reinterpret_cast<UINT_PTR>(handle));
+    auto it = table.objects.find(value);
     return it == table.objects.end() ? nullptr : it->second;
+}
+
+} // namespace
+
+std::shared_ptr<GdiObject> FindObject(HGDIOBJ handle) {
+    auto value = reinterpret_cast<UINT_PTR>(handle);
+    if (value == 0)
+        return nullptr;
+    RecentObjects* recents = t_recent;
+    if (!recents && !(recents = MakeRecent()))
+        return FindInTable(value);
+    RecentObject& recent = (*recents)[(value / kHandleStep) % recents->size()];
+    if (recent.value == value) {
+        if (recent.stock)
+            return std::shared_ptr<GdiObject>(std::shared_ptr<GdiObject>(), recent.stock);
+        if (auto object = recent.object.lock(); object && object->handle == handle)
+            return object;
+    }
+    std::shared_ptr<GdiObject> object = FindInTable(value);
+    if (!object)
+        return nullptr;
+    recent.value = value;
+    recent.stock = object->stock ? object.get() : nullptr;
+    recent.object = object;
+    return object;
 }
 
 bool RemoveObject(HGDIOBJ handle) {
     std::lock_guard guard(ObjectLock());
-    return Table().objects.erase(reinterpret_cast<UINT_PTR>(handle)) > 0;
+    HandleTable& table = Table();
+    auto it = table.objects.find(reinterpret_cast<UINT_PTR>(handle));
+    if (it == table.objects.end())
+        return false;
+    it->second->handle = nullptr;
+    table.objects.erase(it);
+    return true;
+}
+
+bool RetireObject(HGDIOBJ handle) {
+    std::lock_guard guard(ObjectLock());
+    HandleTable& table = Table();
+    auto node = table.objects.extract(reinterpret_cast<UINT_PTR>(handle));
+    if (node.empty())
+        return false;
+    node.mapped()->handle = nullptr;
+    if (table.retired.size() < kMaxRetired)
+        table.retired.push_back(std::move(node));
+    return true;
+}
+
+std::shared_ptr<GdiObject> RecycleObject(DWORD type) {
+    std::lock_guard guard(ObjectLock());
+    HandleTable& table = Table();
+    for (size_t i = 0; i < table.retired.size(); ++i) {
+        auto& node = table.retired[i];
+        // An object that a caller still holds (a draw racing with the delete) is not handed out again.
+        if (node.mapped()->Type() != type || node.mapped().use_count() != 1)
+            continue;
+        auto taken = std::move(node);
+        table.retired.erase(table.retired.begin() + static_cast<ptrdiff_t>(i));
+        UINT_PTR value = table.next;
+        table.next += kHandleStep;
+        taken.key() = value;
+        taken.mapped()->handle = reinterpret_cast<HGDIOBJ>(value);
+        std::shared_ptr<GdiObject> object = taken.mapped();
+        table.objects.insert(std::move(taken));
+        return object;
+    }
+    return nullptr;
 }
 
 size_t OpenObjectCount() {
@@ -214,8 +305,12 @@ size_t OpenObjectCount() {
 
 std::shared_ptr<GdiObject> StockObject(int index) {
     static std::shared_ptr<GdiObject> stock[DEFAULT_GUI_FONT + 1];
+    // Set once an entry of stock is made; after that it is read without the lock.
+    static std::atomic<bool> made[DEFAULT_GUI_FONT + 1];
     if (index < 0 || index > DEFAULT_GUI_FONT)
         return nullptr;
+    if (made[index].load(std::memory_order_acquire))
+        return stock[index];
     std::lock_guard guard(ObjectLock());
     if (!stock[index]) {
         auto object = MakeStock(index);
@@ -224,17 +319,22 @@ std::shared_ptr<GdiObject> StockObject(int index) {
         object->stock = true;
         InsertObject(object);
         stock[index] = std::move(object);
+        made[index].store(true, std::memory_order_release);
     }
     return stock[index];
 }
 
 std::shared_ptr<BitmapObject> DefaultBitmap() {
-    std::lock_guard guard(ObjectLock());
     static std::shared_ptr<BitmapObject> bitmap;
+    static std::atomic<bool> made;
+    if (made.load(std::memory_order_acquire))
+        return bitmap;
+    std::lock_guard guard(ObjectLock());
     if (!bitmap) {
         bitmap = std::make_shared<BitmapObject>(1, 1, PixelFormat::Mono1);
         bitmap->stock = true;
         InsertObject(bitmap);
+        made.store(true, std::memory_order_release);
     }
     return bitmap;
 }

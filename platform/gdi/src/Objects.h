@@ -1,6 +1,8 @@
 #pragma once
 // The GDI objects behind the handles and the process's handle table.
 
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -22,7 +24,8 @@ public:
     virtual ~GdiObject() = default;
     virtual DWORD Type() const = 0;
 
-    HGDIOBJ handle = nullptr;
+    // The handle the object is entered under; null once it is taken out of the table.
+    std::atomic<HGDIOBJ> handle = nullptr;
     bool stock = false;
     // Number of DCs that have this object selected; DeleteObject refuses while it is not 0.
     int selections = 0;
@@ -38,7 +41,8 @@ class BitmapObject final : public GdiObject {
 public:
     // rowBytes of 0 picks the DDB layout (rows padded to 16 bits).
     BitmapObject(int width, int height, PixelFormat format, size_t rowBytes = 0, bool bottomUp = false);
-    DWORD Type() const override { return OBJ_BITMAP; }
+    static constexpr DWORD kType = OBJ_BITMAP;
+    DWORD Type() const override { return kType; }
 
     uint8_t* Row(int y) { return m_pixels.data() + RowOffset(y); }
     const uint8_t* Row(int y) const { return m_pixels.data() + RowOffset(y); }
@@ -46,7 +50,18 @@ public:
     uint32_t Read(int x, int y) const;
     void Write(int x, int y, uint32_t value);
     // Grows the screen's damage rectangle when this bitmap is the screen.
-    void Touch(const RECT& rect);
+    void Touch(const RECT& rect) {
+        if (!isScreen || rect.left >= rect.right || rect.top >= rect.bottom)
+            return;
+        if (!damage) {
+            damage = rect;
+            return;
+        }
+        damage->left = std::min(damage->left, rect.left);
+        damage->top = std::min(damage->top, rect.top);
+        damage->right = std::max(damage->right, rect.right);
+        damage->bottom = std::max(damage->bottom, rect.bottom);
+    }
     // Clears the pixels to 0 and gives the bitmap a new size (the screen only).
     void Resize(int width, int height);
 
@@ -69,14 +84,16 @@ private:
 
 class BrushObject final : public GdiObject {
 public:
-    DWORD Type() const override { return OBJ_BRUSH; }
+    static constexpr DWORD kType = OBJ_BRUSH;
+    DWORD Type() const override { return kType; }
     COLORREF color = 0;
     bool hollow = false;
 };
 
 class PenObject final : public GdiObject {
 public:
-    DWORD Type() const override { return OBJ_PEN; }
+    static constexpr DWORD kType = OBJ_PEN;
+    DWORD Type() const override { return kType; }
     int style = PS_SOLID;
     int width = 1;
     COLORREF color = 0;
@@ -84,20 +101,24 @@ public:
 
 class FontObject final : public GdiObject {
 public:
-    DWORD Type() const override { return OBJ_FONT; }
+    static constexpr DWORD kType = OBJ_FONT;
+    DWORD Type() const override { return kType; }
     // The FreeType font that renders it, made on first use; null when no font file can be loaded.
-    std::shared_ptr<RealizedFont> Realized();
+    // Realised fonts are never freed, so the pointer stays valid.
+    RealizedFont* Realized();
 
     LOGFONTW logFont{};
 
 private:
     std::once_flag m_realizeOnce;
+    std::atomic<bool> m_realizedReady = false;
     std::shared_ptr<RealizedFont> m_realized;
 };
 
 class RegionObject final : public GdiObject {
 public:
-    DWORD Type() const override { return OBJ_REGION; }
+    static constexpr DWORD kType = OBJ_REGION;
+    DWORD Type() const override { return kType; }
     Region region;
 };
 
@@ -106,15 +127,30 @@ template <typename To, typename From>
 To HandleAs(From handle) {
     return reinterpret_cast<To>(handle);
 }
+template <typename To, typename From>
+To HandleAs(const std::atomic<From>& handle) {
+    return reinterpret_cast<To>(handle.load());
+}
 
-// Handle table. Handle values are never reused.
+// Handle table. Handle values are never reused. Each thread remembers the objects it found last, so
+// that the calls of one paint find their DC, brushes and fonts without taking the lock.
 HGDIOBJ InsertObject(std::shared_ptr<GdiObject> object);
 std::shared_ptr<GdiObject> FindObject(HGDIOBJ handle);
 template <typename T, typename Handle>
 std::shared_ptr<T> FindObjectAs(Handle handle) {
-    return std::dynamic_pointer_cast<T>(FindObject(reinterpret_cast<HGDIOBJ>(handle)));
+    auto object = FindObject(reinterpret_cast<HGDIOBJ>(handle));
+    if (!object || object->Type() != T::kType)
+        return nullptr;
+    return std::static_pointer_cast<T>(object);
 }
 bool RemoveObject(HGDIOBJ handle);
+// Takes an object out of the table like RemoveObject but keeps the object and its table entry, so that
+// RecycleObject can enter it again under a new handle without allocating; for objects made and deleted
+// all the time (the DCs of paints). False when the handle is unknown.
+bool RetireObject(HGDIOBJ handle);
+// A retired object of the type, entered under a new handle; null when none is kept. The caller sets it up
+// as new while it holds ObjectLock.
+std::shared_ptr<GdiObject> RecycleObject(DWORD type);
 
 // Stock objects, made on first use and never deleted.
 std::shared_ptr<GdiObject> StockObject(int index);

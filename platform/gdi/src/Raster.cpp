@@ -1,6 +1,7 @@
 #include "Raster.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 
@@ -43,6 +44,16 @@ private:
 
 // Bitwise operations work on eight 16-bit pixels at a time in a 128-bit vector.
 using Wide = uint64_t __attribute__((vector_size(16)));
+using Eight = uint16_t __attribute__((vector_size(16)));
+
+// For each mask byte (most significant bit first), the eight 16-bit lanes it selects.
+constexpr std::array<std::array<uint16_t, 8>, 256> kByteLanes = [] {
+    std::array<std::array<uint16_t, 8>, 256> lanes{};
+    for (unsigned byte = 0; byte < 256; ++byte)
+        for (unsigned i = 0; i < 8; ++i)
+            lanes[byte][i] = (byte & (0x80u >> i)) ? 0xFFFF : 0;
+    return lanes;
+}();
 
 template <typename Op>
 void Apply565(uint16_t* dest, const uint16_t* source, int count, Op op) {
@@ -102,16 +113,49 @@ void RopRow565(uint16_t* dest, const uint16_t* source, int count, uint16_t patte
     }
 }
 
+// Sets count pixels to one value: short rows with two stores that may overlap, longer ones sixteen
+// pixels at a time.
+inline void FillRow565(uint16_t* dest, int count, uint16_t pixel) {
+    if (count < 4) {
+        for (int i = 0; i < count; ++i)
+            dest[i] = pixel;
+        return;
+    }
+    uint64_t four = pixel * 0x0001000100010001ull;
+    if (count < 8) {
+        std::memcpy(dest, &four, sizeof four);
+        std::memcpy(dest + count - 4, &four, sizeof four);
+        return;
+    }
+    Eight eight = Eight{} + pixel;
+    if (count <= 16) {
+        std::memcpy(dest, &eight, sizeof eight);
+        std::memcpy(dest + count - 8, &eight, sizeof eight);
+        return;
+    }
+    int i = 0;
+    for (; i + 16 <= count; i += 16) {
+        std::memcpy(dest + i, &eight, sizeof eight);
+        std::memcpy(dest + i + 8, &eight, sizeof eight);
+    }
+    if (i + 8 <= count) {
+        std::memcpy(dest + i, &eight, sizeof eight);
+        i += 8;
+    }
+    if (i < count)
+        std::memcpy(dest + count - 8, &eight, sizeof eight);
+}
+
 void RopRowNoSource565(uint16_t* dest, int count, uint16_t pattern, uint8_t code) {
     switch (code) {
     case 0xF0:
-        std::fill_n(dest, count, pattern);
+        FillRow565(dest, count, pattern);
         return;
     case 0x00:
-        std::fill_n(dest, count, uint16_t{0});
+        FillRow565(dest, count, 0);
         return;
     case 0xFF:
-        std::fill_n(dest, count, uint16_t{0xFFFF});
+        FillRow565(dest, count, 0xFFFF);
         return;
     case 0xAA:
         return;
@@ -122,13 +166,12 @@ void RopRowNoSource565(uint16_t* dest, int count, uint16_t pattern, uint8_t code
     }
 }
 
-// A copy of an area of a bitmap, for blits whose source and destination are one bitmap.
-BitmapObject Snapshot(const BitmapObject& source, const RECT& area) {
-    BitmapObject copy(area.right - area.left, area.bottom - area.top, source.format);
+// Copies an area of a bitmap into copy (of the area's size), for blits whose source and destination are
+// one bitmap.
+void Snapshot(const BitmapObject& source, const RECT& area, BitmapObject& copy) {
     for (int y = area.top; y < area.bottom; ++y)
         for (int x = area.left; x < area.right; ++x)
             copy.Write(x - area.left, y - area.top, source.Read(x, y));
-    return copy;
 }
 
 } // namespace
@@ -154,39 +197,38 @@ uint32_t Rop3(uint8_t code, uint32_t pattern, uint32_t source, uint32_t dest) {
     return result;
 }
 
-bool Intersect(const RECT& a, const RECT& b, RECT& result) {
-    result.left = std::max(a.left, b.left);
-    result.top = std::max(a.top, b.top);
-    result.right = std::min(a.right, b.right);
-    result.bottom = std::min(a.bottom, b.bottom);
-    return result.left < result.right && result.top < result.bottom;
-}
-
-void FillPixels(BitmapObject& dest, const std::vector<RECT>& clip, const RECT& rect, uint32_t pixel) {
+void FillPixels(BitmapObject& dest, ClipRects clip, const RECT& rect, uint32_t pixel) {
     RopFill(dest, clip, rect, pixel, 0xF0);
 }
 
-void RopFill(BitmapObject& dest, const std::vector<RECT>& clip, const RECT& rect, uint32_t pattern,
-             uint8_t code) {
+void RopFill(BitmapObject& dest, ClipRects clip, const RECT& rect, uint32_t pattern, uint8_t code) {
     uint32_t mask = PixelMask(dest.format);
+    // Operations that set every pixel to one value (the pattern, black or white) are plain fills.
+    bool solid = code == 0xF0 || code == 0x00 || code == 0xFF;
+    auto value = static_cast<uint16_t>(code == 0xF0 ? pattern : code == 0xFF ? 0xFFFF : 0);
     for (const RECT& limit : clip) {
         RECT area;
         if (!Intersect(rect, limit, area))
             continue;
         dest.Touch(area);
-        for (int y = area.top; y < area.bottom; ++y) {
-            if (dest.format == PixelFormat::Rgb565) {
-                auto* row = reinterpret_cast<uint16_t*>(dest.Row(y)) + area.left;
-                RopRowNoSource565(row, area.right - area.left, static_cast<uint16_t>(pattern), code);
-                continue;
+        if (dest.format == PixelFormat::Rgb565) {
+            int count = area.right - area.left;
+            for (int y = area.top; y < area.bottom; ++y) {
+                auto* pixels = reinterpret_cast<uint16_t*>(dest.Row(y)) + area.left;
+                if (solid)
+                    FillRow565(pixels, count, value);
+                else
+                    RopRowNoSource565(pixels, count, static_cast<uint16_t>(pattern), code);
             }
+            continue;
+        }
+        for (int y = area.top; y < area.bottom; ++y)
             for (int x = area.left; x < area.right; ++x)
                 dest.Write(x, y, Rop3(code, pattern, 0, dest.Read(x, y)) & mask);
-        }
     }
 }
 
-void Blit(BitmapObject& dest, const std::vector<RECT>& clip, const RECT& destRect, const BitmapObject& source,
+void Blit(BitmapObject& dest, ClipRects clip, const RECT& destRect, const BitmapObject& source,
           int sourceX, int sourceY, uint32_t pattern, uint8_t code, const BlitColors& colors) {
     // Only the part whose source lies inside the source bitmap is drawn.
     RECT sourceBounds{destRect.left - sourceX, destRect.top - sourceY, destRect.left - sourceX + source.width,
@@ -199,7 +241,8 @@ void Blit(BitmapObject& dest, const std::vector<RECT>& clip, const RECT& destRec
 
     if (&dest == &source) {
         RECT area{drawn.left + dx, drawn.top + dy, drawn.right + dx, drawn.bottom + dy};
-        BitmapObject copy = Snapshot(source, area);
+        BitmapObject copy(area.right - area.left, area.bottom - area.top, source.format);
+        Snapshot(source, area, copy);
         Blit(dest, clip, drawn, copy, 0, 0, pattern, code, colors);
         return;
     }
@@ -245,40 +288,77 @@ void Blit(BitmapObject& dest, const std::vector<RECT>& clip, const RECT& destRec
     }
 }
 
-void DrawMask(BitmapObject& dest, const std::vector<RECT>& clip, int x, int y, const uint8_t* bits, int width,
-              int rows, int pitch, uint32_t pixel) {
+void DrawMask(BitmapObject& dest, ClipRects clip, int x, int y, const uint8_t* bits, int width, int rows, int pitch,
+              uint32_t pixel) {
     RECT box{x, y, x + width, y + rows};
     for (const RECT& limit : clip) {
         RECT area;
         if (!Intersect(box, limit, area))
             continue;
         dest.Touch(area);
+        if (dest.format != PixelFormat::Rgb565) {
+            for (int py = area.top; py < area.bottom; ++py) {
+                const uint8_t* maskRow = bits + static_cast<size_t>(py - y) * static_cast<size_t>(pitch);
+                for (int px = area.left; px < area.right; ++px) {
+                    int column = px - x;
+                    if (maskRow[column >> 3] & (0x80 >> (column & 7)))
+                        dest.Write(px, py, pixel);
+                }
+            }
+            continue;
+        }
+        // Whole mask bytes at a time: eight pixels blended in one vector where all eight lie inside the
+        // clip rectangle (a mask's bits past its width are 0), the set bits one by one where the clip cuts
+        // the byte.
+        Eight color = Eight{} + static_cast<uint16_t>(pixel);
+        if (area.top == y && area.bottom == y + rows && x >= limit.left && x + 8 * pitch <= limit.right) {
+            // The usual case: every byte of every row is blended whole.
+            uint16_t* top = reinterpret_cast<uint16_t*>(dest.Row(y)) + x;
+            auto step = static_cast<ptrdiff_t>(dest.rowBytes / sizeof(uint16_t));
+            if (dest.bottomUp)
+                step = -step;
+            const uint8_t* mask = bits;
+            for (int row = 0; row < rows; ++row) {
+                uint16_t* pixels = top + row * step;
+                for (int byteIndex = 0; byteIndex < pitch; ++byteIndex, ++mask, pixels += 8) {
+                    Eight old;
+                    Eight lanes;
+                    std::memcpy(&old, pixels, sizeof old);
+                    std::memcpy(&lanes, kByteLanes[*mask].data(), sizeof lanes);
+                    Eight blended = (old & ~lanes) | (color & lanes);
+                    std::memcpy(pixels, &blended, sizeof blended);
+                }
+            }
+            continue;
+        }
+        int firstByte = (area.left - x) >> 3;
+        int lastByte = (area.right - 1 - x) >> 3;
         for (int py = area.top; py < area.bottom; ++py) {
             const uint8_t* maskRow = bits + static_cast<size_t>(py - y) * static_cast<size_t>(pitch);
-            if (dest.format == PixelFormat::Rgb565) {
-                // Whole mask bytes at a time; only the set bits inside the clip are written.
-                auto* row = reinterpret_cast<uint16_t*>(dest.Row(py));
-                int first = area.left - x;
-                int last = area.right - x; // exclusive
-                for (int byteIndex = first >> 3; byteIndex <= (last - 1) >> 3; ++byteIndex) {
-                    unsigned byte = maskRow[byteIndex];
-                    int base = byteIndex * 8;
-                    if (base < first)
-                        byte &= 0xFFu >> (first - base);
-                    if (base + 8 > last)
-                        byte &= 0xFFu << (base + 8 - last);
-                    while (byte) {
-                        int bit = std::countl_zero(static_cast<uint8_t>(byte));
-                        row[x + base + bit] = static_cast<uint16_t>(pixel);
-                        byte &= ~(0x80u >> bit);
-                    }
+            auto* row = reinterpret_cast<uint16_t*>(dest.Row(py));
+            for (int byteIndex = firstByte; byteIndex <= lastByte; ++byteIndex) {
+                unsigned byte = maskRow[byteIndex];
+                if (!byte)
+                    continue;
+                int base = x + byteIndex * 8;
+                if (base >= limit.left && base + 8 <= limit.right) {
+                    Eight old;
+                    Eight lanes;
+                    std::memcpy(&old, row + base, sizeof old);
+                    std::memcpy(&lanes, kByteLanes[byte].data(), sizeof lanes);
+                    Eight blended = (old & ~lanes) | (color & lanes);
+                    std::memcpy(row + base, &blended, sizeof blended);
+                    continue;
                 }
-                continue;
-            }
-            for (int px = area.left; px < area.right; ++px) {
-                int column = px - x;
-                if (maskRow[column >> 3] & (0x80 >> (column & 7)))
-                    dest.Write(px, py, pixel);
+                if (base < area.left)
+                    byte &= 0xFFu >> (area.left - base);
+                if (base + 8 > area.right)
+                    byte &= 0xFFu << (base + 8 - area.right);
+                while (byte) {
+                    int bit = std::countl_zero(static_cast<uint8_t>(byte));
+                    row[base + bit] = static_cast<uint16_t>(pixel);
+                    byte &= ~(0x80u >> bit);
+                }
             }
         }
     }

@@ -3,7 +3,7 @@
 // call takes the clip as rectangles in the bitmap's coordinates and touches nothing outside them.
 
 #include <cstdint>
-#include <vector>
+#include <span>
 
 #include "Objects.h"
 
@@ -28,20 +28,29 @@ bool RopUsesPattern(uint8_t code);
 uint32_t Rop3(uint8_t code, uint32_t pattern, uint32_t source, uint32_t dest);
 
 // Intersects two rectangles; false when the result is empty.
-bool Intersect(const RECT& a, const RECT& b, RECT& result);
+inline bool Intersect(const RECT& a, const RECT& b, RECT& result) {
+    result.left = a.left > b.left ? a.left : b.left;
+    result.top = a.top > b.top ? a.top : b.top;
+    result.right = a.right < b.right ? a.right : b.right;
+    result.bottom = a.bottom < b.bottom ? a.bottom : b.bottom;
+    return result.left < result.right && result.top < result.bottom;
+}
 
-void FillPixels(BitmapObject& dest, const std::vector<RECT>& clip, const RECT& rect, uint32_t pixel);
+// The clip of a drawing call: disjoint rectangles in the bitmap's coordinates.
+using ClipRects = std::span<const RECT>;
+
+void FillPixels(BitmapObject& dest, ClipRects clip, const RECT& rect, uint32_t pixel);
 // An operation without a source over rect.
-void RopFill(BitmapObject& dest, const std::vector<RECT>& clip, const RECT& rect, uint32_t pattern,
+void RopFill(BitmapObject& dest, ClipRects clip, const RECT& rect, uint32_t pattern,
              uint8_t code);
 // Copies the source area whose top left is (sourceX, sourceY) onto destRect with the operation. Parts of
 // the area outside the source bitmap are left alone in the destination. Source and destination may be
 // the same bitmap.
-void Blit(BitmapObject& dest, const std::vector<RECT>& clip, const RECT& destRect, const BitmapObject& source,
+void Blit(BitmapObject& dest, ClipRects clip, const RECT& destRect, const BitmapObject& source,
           int sourceX, int sourceY, uint32_t pattern, uint8_t code, const BlitColors& colors);
 // Sets the pixels of a one-bit mask (rows of pitch bytes, most significant bit first) whose top left is
 // at (x, y).
-void DrawMask(BitmapObject& dest, const std::vector<RECT>& clip, int x, int y, const uint8_t* bits, int width,
-              int rows, int pitch, uint32_t pixel);
+void DrawMask(BitmapObject& dest, ClipRects clip, int x, int y, const uint8_t* bits, int width, int rows, int pitch,
+              uint32_t pixel);
 
 } // namespace gdi

@@ -53,10 +53,11 @@ RECT TakeScreenDamage() {
 }
 
 HDC CreateSurfaceDC(POINT origin, const Region& visible) {
-    auto dc = std::make_shared<DeviceContext>(DeviceContext::Kind::Surface);
+    auto dc = NewDC(DeviceContext::Kind::Surface);
     dc->origin = origin;
     dc->visible = visible;
-    return gdi::HandleAs<HDC>(gdi::InsertObject(dc));
+    dc->InvalidateClip();
+    return gdi::HandleAs<HDC>(dc->handle);
 }
 
 bool SetSurfaceDCPlacement(HDC hdc, POINT origin, const Region& visible) {
@@ -74,8 +75,8 @@ bool DeleteSurfaceDC(HDC hdc) {
     auto dc = FindDC(hdc);
     if (!dc || dc->kind != DeviceContext::Kind::Surface)
         return kernel::Fail(ERROR_INVALID_HANDLE, false);
-    dc->ReleaseSelections();
-    RemoveObject(HandleAs<HGDIOBJ>(hdc));
+    dc->Retire();
+    RetireObject(HandleAs<HGDIOBJ>(hdc));
     return true;
 }
 

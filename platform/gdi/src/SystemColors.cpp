@@ -2,6 +2,7 @@
 // buttons and a dark blue selection.
 
 #include <array>
+#include <atomic>
 #include <memory>
 
 #include "Objects.h"
@@ -60,6 +61,10 @@ HBRUSH GetSysColorBrush(int index) {
     if (i < 0 || static_cast<size_t>(i) >= kDefaultColors.size())
         return kernel::Fail(ERROR_INVALID_PARAMETER, static_cast<HBRUSH>(nullptr));
     static std::array<std::shared_ptr<gdi::BrushObject>, gdi::kSystemColorCount> brushes;
+    // The handle of each brush once it is made; read without the lock after that.
+    static std::array<std::atomic<HBRUSH>, gdi::kSystemColorCount> handles;
+    if (HBRUSH made = handles[static_cast<size_t>(i)].load(std::memory_order_acquire))
+        return made;
     std::lock_guard guard(gdi::ObjectLock());
     auto& brush = brushes[static_cast<size_t>(i)];
     if (!brush) {
@@ -67,6 +72,7 @@ HBRUSH GetSysColorBrush(int index) {
         brush->color = kDefaultColors[static_cast<size_t>(i)];
         brush->stock = true;
         gdi::InsertObject(brush);
+        handles[static_cast<size_t>(i)].store(gdi::HandleAs<HBRUSH>(brush->handle), std::memory_order_release);
     }
     return gdi::HandleAs<HBRUSH>(brush->handle);
 }

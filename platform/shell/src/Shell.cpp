@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "CommandText.h"
 #include "com/Runtime.h"
 #include "crt/Crt.h"
 #include "kernel/Kernel.h"
@@ -45,30 +46,6 @@ std::u16string QueryString(HKEY root, const std::u16string& key, const WCHAR* va
     LONG result = RegQueryValueExW(handle, value, nullptr, &type, reinterpret_cast<BYTE*>(text), &size);
     RegCloseKey(handle);
     return result == ERROR_SUCCESS && type == REG_SZ ? std::u16string(text) : std::u16string();
-}
-
-// Splits a command into its program (quoted or up to the first blank) and the rest.
-void SplitCommand(const std::u16string& command, std::u16string* program, std::u16string* arguments) {
-    size_t start = command.find_first_not_of(u' ');
-    if (start == std::u16string::npos) {
-        program->clear();
-        arguments->clear();
-        return;
-    }
-    size_t end;
-    if (command[start] == u'"') {
-        end = command.find(u'"', start + 1);
-        *program =
-            command.substr(start + 1, end == std::u16string::npos ? std::u16string::npos : end - start - 1);
-        end = end == std::u16string::npos ? command.size() : end + 1;
-    } else {
-        end = command.find(u' ', start);
-        if (end == std::u16string::npos)
-            end = command.size();
-        *program = command.substr(start, end - start);
-    }
-    size_t rest = command.find_first_not_of(u' ', end);
-    *arguments = rest == std::u16string::npos ? std::u16string() : command.substr(rest);
 }
 
 bool IsProgramPath(const std::u16string& path) {
@@ -183,7 +160,7 @@ BOOL ShellExecuteEx(LPSHELLEXECUTEINFO info) {
          at = command.find(u"%1", at + file.size()))
         command.replace(at, 2, file);
     std::u16string program, arguments;
-    SplitCommand(command, &program, &arguments);
+    shell::detail::SplitCommand(command, &program, &arguments);
     if (!parameters.empty())
         arguments += (arguments.empty() ? u"" : u" ") + parameters;
     return Start(info, program, arguments);

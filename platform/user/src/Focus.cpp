@@ -82,6 +82,7 @@ void Activate(Window* top, WORD state) {
     std::shared_ptr<Window> keepNew = top ? top->shared_from_this() : nullptr;
     g_active = top ? top->handle : nullptr;
     g_foreground = g_active;
+    NotifyForegroundChanged();
     if (old && !old->destroyed) {
         Send(old, WM_NCACTIVATE, FALSE, 0);
         Send(old, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0),
@@ -251,6 +252,7 @@ BOOL SetForegroundWindow(HWND hWnd) {
     if (IsDesktop(w)) {
         Activate(nullptr, WA_ACTIVE);
         g_foreground = w->handle;
+        NotifyForegroundChanged();
         return TRUE;
     }
     Window* top = TopLevelOf(w);

@@ -178,8 +178,8 @@ BOOL GetClientRect(HWND hWnd, LPRECT lpRect) {
     Window* w = Find(hWnd);
     if (!w)
         return FALSE;
-    RECT client = ClientScreenRect(w);
-    *lpRect = RECT{0, 0, client.right - client.left, client.bottom - client.top};
+    SIZE client = ClientSize(w);
+    *lpRect = RECT{0, 0, client.cx, client.cy};
     return TRUE;
 }
 

@@ -244,6 +244,11 @@ bool TakeInput(ThreadState& thread, MSG& msg, HWND filter, UINT min, UINT max, b
     }
 }
 
+bool HasQueuedInput() {
+    std::lock_guard guard(QueueLock());
+    return !Input().raw.empty();
+}
+
 bool IsKeyDown(UINT vk) {
     std::lock_guard guard(QueueLock());
     return Input().keyDown[vk & 0xFF];

@@ -224,6 +224,8 @@ RECT FrameInsets(DWORD style, DWORD exStyle);
 RECT WindowScreenRect(const Window* w);
 RECT ClientScreenRect(const Window* w);
 POINT ClientScreenOrigin(const Window* w);
+// The size of the client rectangle, without walking up the parents.
+SIZE ClientSize(const Window* w);
 // WS_VISIBLE on the window and its ancestors, and redraw on for all of them.
 bool IsShown(const Window* w);
 bool IsDrawable(const Window* w);
@@ -245,6 +247,8 @@ void Activate(Window* top, WORD state);
 // Activates another window after the active one is hidden or destroyed.
 void ActivateNext(Window* leaving);
 void ReleaseCaptureIfInside(Window* w);
+// Calls the shell's foreground observer (user/Foreground.h).
+void NotifyForegroundChanged();
 
 // Painting.
 void InvalidateClient(Window* w, const gdi::Region& region, bool erase);
@@ -275,6 +279,7 @@ void QueueRawInput(const RawInput& input);
 bool TakeInput(ThreadState& thread, MSG& msg, HWND filter, UINT min, UINT max, bool remove);
 bool IsKeyDown(UINT vk);
 void ResetInput();
+bool HasQueuedInput();
 // The window a stylus event at a screen point goes to (NULL: none), and its WM_NCHITTEST answer.
 Window* HitTest(POINT screen, LRESULT* hitCode = nullptr);
 
@@ -332,6 +337,21 @@ std::vector<RemoteWindow> OtherProcessesWindows();
 std::optional<RemoteWindow> RemoteWindowInfo(HWND hwnd);
 std::optional<LRESULT> RemoteCopyData(HWND hwnd, WPARAM wParam, const COPYDATASTRUCT* data);
 bool RemoteSetForeground(HWND hwnd);
+// The device's other processes that listen for requests.
+std::vector<DWORD> OtherProcesses();
+// Requests beyond the window system's own (types from 0x10 up), for user/RemoteControl.h.
+struct RemoteReply {
+    uint64_t wParam = 0;
+    uint64_t data = 0;
+    std::vector<uint8_t> payload;
+};
+// Sends a request to a process and waits for its reply; nullopt when the process could not be reached.
+std::optional<RemoteReply> RemoteRequest(DWORD pid, uint32_t type, HWND hwnd, uint64_t wParam, uint64_t data,
+                                        const std::vector<uint8_t>& payload);
+// Serves such a request in this process; false for a type it does not know (the request then goes
+// unanswered).
+bool ServeControlRequest(uint32_t type, HWND hwnd, uint64_t wParam, uint64_t data,
+                         const std::vector<uint8_t>& payload, RemoteReply& reply);
 
 // The screen and the display. EnsureScreen gives the screen its size; EnsureDisplay also opens the
 // display's backend (an X11 window when asked for), which only a process with windows needs.

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <array>
 
 #include "Internal.h"
 #include "gdi/Gdi.h"
@@ -23,24 +24,10 @@ std::vector<LiveDC>& LiveDCs() {
     return *dcs;
 }
 
-// a AND b, without the general region arithmetic when both are rectangles (the common case).
-gdi::Region Intersection(const gdi::Region& a, const gdi::Region& b) {
-    if (a.Complexity() == SIMPLEREGION && b.Complexity() == SIMPLEREGION) {
-        RECT ra = a.Bounds();
-        RECT rb = b.Bounds();
-        RECT r;
-        return IntersectRect(&r, &ra, &rb) ? gdi::Region(r) : gdi::Region();
-    }
-    return gdi::Region::Combine(a, b, gdi::Region::Operation::And);
-}
-
 gdi::Region Intersection(const gdi::Region& a, const RECT& b) {
-    if (a.Complexity() == SIMPLEREGION) {
-        RECT ra = a.Bounds();
-        RECT r;
-        return IntersectRect(&r, &ra, &b) ? gdi::Region(r) : gdi::Region();
-    }
-    return gdi::Region::Combine(a, gdi::Region(b), gdi::Region::Operation::And);
+    gdi::Region result = a;
+    result.IntersectWith(b);
+    return result;
 }
 
 bool HasFrame(const Window* w) {
@@ -49,8 +36,8 @@ bool HasFrame(const Window* w) {
 }
 
 RECT ClientBox(const Window* w) {
-    RECT client = ClientScreenRect(w);
-    return RECT{0, 0, client.right - client.left, client.bottom - client.top};
+    SIZE client = ClientSize(w);
+    return RECT{0, 0, client.cx, client.cy};
 }
 
 // Where a DC of a window draws: its origin and its visible region, both in screen coordinates.
@@ -74,9 +61,9 @@ bool Placement(const LiveDC& dc, POINT& origin, gdi::Region& region) {
     }
     case LiveDC::Kind::Paint: {
         origin = ClientScreenOrigin(w);
-        gdi::Region painted = dc.paint;
-        painted.Offset(origin.x, origin.y);
-        region = Intersection(painted, VisibleRegion(w, true));
+        region = dc.paint;
+        region.Offset(origin.x, origin.y);
+        region.IntersectWith(VisibleRegion(w, true));
         return true;
     }
     case LiveDC::Kind::Screen:
@@ -149,11 +136,20 @@ void PaintTree(Window* w) {
         MSG msg{w->handle, WM_PAINT, 0, 0, 0, POINT{0, 0}};
         DispatchMessageW(&msg);
     }
-    std::vector<HWND> children;
+    // The children by handle, bottom first: painting one may destroy or move the others.
+    constexpr size_t kOnStack = 64;
+    std::array<HWND, kOnStack> local;
+    std::vector<HWND> many;
+    HWND* children = local.data();
+    if (w->children.size() > kOnStack) {
+        many.resize(w->children.size());
+        children = many.data();
+    }
+    size_t count = 0;
     for (auto it = w->children.rbegin(); it != w->children.rend(); ++it)
-        children.push_back((*it)->handle);
-    for (HWND h : children)
-        if (Window* c = Peek(h))
+        children[count++] = (*it)->handle;
+    for (size_t i = 0; i < count; ++i)
+        if (Window* c = Peek(children[i]))
             PaintTree(c);
 }
 

@@ -5,7 +5,8 @@
 // Format notes: a request and its reply are a 40-byte header (magic, type, window, wParam, data, payload
 // length, all little-endian as the host writes them) and a payload. Window entries are the handle, a
 // visibility flag and three UTF-16 strings (title, class, module), each a 32-bit unit count and the
-// units. Every length is checked against the bytes that arrived and against fixed limits.
+// units. Every length is checked against the bytes that arrived and against fixed limits. Requests of
+// the types that RemoteControl.cpp serves (window trees, input, screens) ride on the same channel.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -242,8 +243,15 @@ void Serve(int connection) {
     case kForeground:
         reply.wParam = Peek(hwnd) && SetForegroundWindow(hwnd) ? 1 : 0;
         break;
-    default:
-        return;
+    default: {
+        RemoteReply control;
+        if (!ServeControlRequest(request.type, hwnd, request.wParam, request.data, payload, control))
+            return;
+        reply.wParam = control.wParam;
+        reply.data = control.data;
+        out = std::move(control.payload);
+        break;
+    }
     }
     reply.length = static_cast<uint32_t>(out.size());
     SendMessageBytes(connection, reply, out);
@@ -296,6 +304,8 @@ std::optional<Header> Request(DWORD pid, Header request, const std::vector<uint8
     return reply;
 }
 
+} // namespace
+
 std::vector<DWORD> OtherProcesses() {
     std::vector<DWORD> pids;
     std::error_code error;
@@ -313,8 +323,6 @@ std::vector<DWORD> OtherProcesses() {
     std::sort(pids.begin(), pids.end());
     return pids;
 }
-
-} // namespace
 
 void EnsureListening() {
     Listener& listener = TheListener();
@@ -443,6 +451,28 @@ std::optional<LRESULT> RemoteCopyData(HWND hwnd, WPARAM wParam, const COPYDATAST
     if (header->wParam != 1)
         return kernel::Fail(ERROR_INVALID_WINDOW_HANDLE, std::optional<LRESULT>());
     return static_cast<LRESULT>(header->data);
+}
+
+std::optional<RemoteReply> RemoteRequest(DWORD pid, uint32_t type, HWND hwnd, uint64_t wParam, uint64_t data,
+                                        const std::vector<uint8_t>& payload) {
+    if (payload.size() > kMaxPayload)
+        return kernel::Fail(ERROR_INVALID_PARAMETER, std::optional<RemoteReply>());
+    Header request;
+    request.type = type;
+    request.hwnd = reinterpret_cast<uint64_t>(hwnd);
+    request.wParam = wParam;
+    request.data = data;
+    request.length = static_cast<uint32_t>(payload.size());
+    RemoteReply reply;
+    auto header = Request(pid, request, payload, reply.payload);
+    if (!header) {
+        if (GetLastError() != ERROR_TIMEOUT)
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return std::nullopt;
+    }
+    reply.wParam = header->wParam;
+    reply.data = header->data;
+    return reply;
 }
 
 bool RemoteSetForeground(HWND hwnd) {

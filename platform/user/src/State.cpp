@@ -13,12 +13,18 @@ namespace user::detail {
 
 namespace {
 
-std::recursive_mutex& WindowLock() {
-    static std::recursive_mutex* lock = new std::recursive_mutex;
+// Taken once by a thread however deep its calls nest; t_lockDepth counts the levels.
+std::mutex& WindowLock() {
+    static std::mutex* lock = new std::mutex;
     return *lock;
 }
 
-thread_local int t_lockDepth = 0;
+// The thread variables that every call reads take the initial-exec model: a read is one instruction
+// instead of a call, at the price of a few bytes of the static thread storage that the loader keeps
+// for libraries opened later.
+#define FERROVANE_FAST_TLS [[gnu::tls_model("initial-exec")]]
+
+FERROVANE_FAST_TLS thread_local int t_lockDepth = 0;
 
 // Handles: the process id in the high half, a serial number above the lowest bit.
 constexpr int kProcessShift = 32;
@@ -36,10 +42,25 @@ Table& Windows() {
 std::atomic<uint64_t> g_epoch{1};
 std::shared_ptr<Window> g_desktop;
 
+// Counts the windows taken out of the table. A thread remembers the window it found last together with
+// this count; while the count is unchanged that window is still in the table.
+std::atomic<uint64_t> g_removals{0};
+
+struct RecentWindow {
+    HWND hwnd = nullptr;
+    Window* window = nullptr;
+    uint64_t removals = 0;
+};
+FERROVANE_FAST_TLS thread_local RecentWindow t_recentWindow;
+
+// The state t_thread holds, reached without the checks that a thread_local with a destructor costs.
+FERROVANE_FAST_TLS thread_local ThreadState* t_state = nullptr;
+
 // Every thread's state lives as long as the thread; its windows keep it alive after that.
 struct ThreadHolder {
     std::shared_ptr<ThreadState> state;
     ~ThreadHolder() {
+        t_state = nullptr;
         if (!state)
             return;
         std::vector<std::shared_ptr<SentMessage>> pending;
@@ -63,23 +84,26 @@ thread_local ThreadHolder t_thread;
 } // namespace
 
 Locked::Locked() {
-    WindowLock().lock();
-    ++t_lockDepth;
+    int& depth = t_lockDepth;
+    if (depth == 0)
+        WindowLock().lock();
+    ++depth;
 }
 
 Locked::~Locked() {
-    --t_lockDepth;
-    WindowLock().unlock();
+    int& depth = t_lockDepth;
+    if (--depth == 0)
+        WindowLock().unlock();
 }
 
 Unlocked::Unlocked() : m_depth(t_lockDepth) {
-    for (int i = 0; i < m_depth; ++i)
+    if (m_depth > 0)
         WindowLock().unlock();
     t_lockDepth = 0;
 }
 
 Unlocked::~Unlocked() {
-    for (int i = 0; i < m_depth; ++i)
+    if (m_depth > 0)
         WindowLock().lock();
     t_lockDepth = m_depth;
 }
@@ -111,12 +135,16 @@ std::mutex& QueueLock() {
 }
 
 ThreadState& CurrentThread() {
+    if (ThreadState* state = t_state)
+        return *state;
     return *CurrentThreadShared();
 }
 
 std::shared_ptr<ThreadState> CurrentThreadShared() {
-    if (!t_thread.state)
+    if (!t_thread.state) {
         t_thread.state = std::make_shared<ThreadState>();
+        t_state = t_thread.state.get();
+    }
     return t_thread.state;
 }
 
@@ -159,6 +187,7 @@ void RemoveWindow(HWND hwnd) {
         keep = std::move(it->second);
         keep->destroyed = true;
         windows.erase(it);
+        g_removals.fetch_add(1, std::memory_order_acq_rel);
     }
 }
 
@@ -181,17 +210,25 @@ std::shared_ptr<Window> FindWindowObject(HWND hwnd) {
 Window* Find(HWND hwnd) {
     if (hwnd == nullptr)
         return kernel::Fail(ERROR_INVALID_WINDOW_HANDLE, nullptr);
-    return FindWindowObject(hwnd).get();
+    if (IsForeignHandle(hwnd))
+        return kernel::Fail(ERROR_ACCESS_DENIED, nullptr);
+    if (Window* w = Peek(hwnd))
+        return w;
+    return kernel::Fail(ERROR_INVALID_WINDOW_HANDLE, nullptr);
 }
 
 Window* Peek(HWND hwnd) {
     if (hwnd == nullptr || IsForeignHandle(hwnd))
         return nullptr;
+    RecentWindow& recent = t_recentWindow;
+    if (recent.hwnd == hwnd && recent.removals == g_removals.load(std::memory_order_acquire))
+        return recent.window;
     std::lock_guard guard(QueueLock());
     auto& windows = Windows().windows;
     auto it = windows.find(reinterpret_cast<uint64_t>(hwnd));
     if (it == windows.end() || it->second->destroyed)
         return nullptr;
+    recent = RecentWindow{hwnd, it->second.get(), g_removals.load(std::memory_order_acquire)};
     return it->second.get();
 }
 
@@ -295,6 +332,16 @@ RECT WindowScreenRect(const Window* w) {
     POINT origin = ClientScreenOrigin(w->parent);
     return RECT{origin.x + w->rect.left, origin.y + w->rect.top, origin.x + w->rect.right,
                 origin.y + w->rect.bottom};
+}
+
+SIZE ClientSize(const Window* w) {
+    if (!w || IsDesktop(w)) {
+        RECT screen = ScreenRect();
+        return SIZE{screen.right - screen.left, screen.bottom - screen.top};
+    }
+    RECT insets = FrameInsets(w->style, w->exStyle);
+    return SIZE{std::max<LONG>(0, w->rect.right - w->rect.left - insets.left - insets.right),
+                std::max<LONG>(0, w->rect.bottom - w->rect.top - insets.top - insets.bottom)};
 }
 
 RECT ClientScreenRect(const Window* w) {

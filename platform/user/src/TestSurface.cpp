@@ -10,6 +10,7 @@
 #include "kernel/Time.h"
 #include "user/Dialog.h"
 #include "user/Paint.h"
+#include "user/RemoteControl.h"
 
 namespace user::detail {
 
@@ -280,18 +281,8 @@ void PressKey(UINT virtualKey, WCHAR character) {
 }
 
 void TypeText(std::u16string_view text) {
-    for (char16_t c : text) {
-        UINT vk = VK_PACKET;
-        if (c >= u'a' && c <= u'z')
-            vk = 'A' + (c - u'a');
-        else if (c >= u'A' && c <= u'Z')
-            vk = c;
-        else if (c >= u'0' && c <= u'9')
-            vk = c;
-        else if (c == u' ')
-            vk = VK_SPACE;
-        PressKey(vk, c);
-    }
+    for (char16_t c : text)
+        PressKey(remote::VirtualKeyOf(c), c);
 }
 
 void RunUntilIdle() {

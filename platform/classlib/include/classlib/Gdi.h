@@ -6,7 +6,8 @@
 // temporary object of the handle's kind (a CBitmap for a bitmap, ...), which is deleted, without deleting
 // the handle, at the next DeleteTempMap (the class library's idle processing calls it). So the pointers
 // that SelectObject and GetCurrent... return are valid until then and must not be deleted by the caller.
-// The maps belong to the calling thread.
+// Wrappers of handles that have been deleted or released may go earlier, when many have gathered. The
+// maps belong to the calling thread.
 
 #include "classlib/Geometry.h"
 #include "classlib/String.h"
