@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <string_view>
 
+#include "classlib/App.h"
 #include "crt/Convert.h"
 #include "crt/Format.h"
 #include "crt/WideString.h"
+#include "user/Strings.h"
 
 namespace {
 
@@ -211,6 +213,21 @@ void CString::ReleaseBuffer(int newLength) {
     size_t length = newLength < 0 ? wcsnlen(m_text.c_str(), m_text.size())
                                   : std::min(static_cast<size_t>(newLength), m_text.size());
     m_text.resize(length);
+}
+
+BOOL CString::LoadString(UINT nID) {
+    // Most strings fit the first buffer; a string table entry holds at most 65535 units.
+    for (size_t size : {size_t{256}, size_t{65536}}) {
+        std::u16string buffer(size, u'\0');
+        int length = LoadStringW(AfxGetResourceHandle(), nID, buffer.data(), static_cast<int>(size));
+        if (length == 0)
+            return FALSE;
+        if (static_cast<size_t>(length) + 1 < size || size == 65536) {
+            m_text.assign(buffer.data(), static_cast<size_t>(length));
+            return TRUE;
+        }
+    }
+    return FALSE;
 }
 
 bool operator==(const CString& a, const CString& b) {

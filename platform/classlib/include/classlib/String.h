@@ -62,6 +62,10 @@ public:
     CString& MakeLower();
     CString& MakeUpper();
 
+    // Takes string nID of the resource module (AfxGetResourceHandle); FALSE, and the text left as it was,
+    // when there is no such string.
+    BOOL LoadString(UINT nID);
+
     void Format(LPCWSTR format, ...);
     void FormatV(LPCWSTR format, va_list args);
 

@@ -7,5 +7,6 @@
 #include "user/MessageBox.h"
 #include "user/Messages.h"
 #include "user/Paint.h"
+#include "user/Strings.h"
 #include "user/System.h"
 #include "user/Window.h"
