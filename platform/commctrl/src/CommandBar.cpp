@@ -38,7 +38,7 @@ int TextWidth(HWND hwnd, const CommandBar& bar, const std::u16string& text) {
         return 0;
     SIZE size{};
     {
-        Selection font(dc, reinterpret_cast<HGDIOBJ>(FontOrDefault(bar.font)));
+        SelectedObject font(dc, FontOrSystem(bar.font));
         GetTextExtentPoint32W(dc, text.data(), static_cast<int>(text.size()), &size);
     }
     ReleaseDC(hwnd, dc);
@@ -135,7 +135,7 @@ void Paint(HWND hwnd, const CommandBar& bar) {
     FillSolid(dc, client, GetSysColor(COLOR_BTNFACE));
     RECT line{client.left, client.bottom - 1, client.right, client.bottom};
     FillSolid(dc, line, GetSysColor(COLOR_BTNSHADOW));
-    Selection font(dc, reinterpret_cast<HGDIOBJ>(FontOrDefault(bar.font)));
+    SelectedObject font(dc, FontOrSystem(bar.font));
     for (int i = 0; i < static_cast<int>(bar.buttons.size()); ++i) {
         const Button& button = bar.buttons[static_cast<size_t>(i)];
         RECT rect;
@@ -181,7 +181,8 @@ void Press(HWND hwnd, const Ptr& bar, POINT point) {
     POINT corner{rect.left, rect.bottom};
     ClientToScreen(hwnd, &corner);
     UpdateWindow(hwnd);
-    TrackPopupMenu(button.popup, TPM_LEFTALIGN | TPM_TOPALIGN, corner.x, corner.y, 0, GetParent(hwnd), nullptr);
+    TrackPopupMenu(button.popup, TPM_LEFTALIGN | TPM_TOPALIGN, corner.x, corner.y, 0, GetParent(hwnd),
+                   nullptr);
     if (bar->destroyed)
         return;
     bar->pressed = -1;
@@ -201,18 +202,12 @@ void Release(HWND hwnd, const Ptr& bar, POINT point) {
     Button& button = bar->buttons[static_cast<size_t>(index)];
     if (button.data.fsStyle & TBSTYLE_CHECK)
         button.data.fsState ^= TBSTATE_CHECKED;
-    SendMessageW(GetParent(hwnd), WM_COMMAND, MAKEWPARAM(static_cast<WORD>(button.data.idCommand), BN_CLICKED),
+    SendMessageW(GetParent(hwnd), WM_COMMAND,
+                 MAKEWPARAM(static_cast<WORD>(button.data.idCommand), BN_CLICKED),
                  reinterpret_cast<LPARAM>(hwnd));
 }
 
-LRESULT CALLBACK CommandBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        AttachState(hwnd, std::make_shared<CommandBar>());
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-    Ptr bar = StateOf<CommandBar>(hwnd);
-    if (!bar)
-        return DefWindowProcW(hwnd, message, wParam, lParam);
+LRESULT CommandBarMessage(HWND hwnd, const Ptr& bar, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_NCDESTROY:
         if (bar->images)
@@ -234,10 +229,10 @@ LRESULT CALLBACK CommandBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         return 0;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
-        Press(hwnd, bar, POINT{static_cast<SHORT>(LOWORD(lParam)), static_cast<SHORT>(HIWORD(lParam))});
+        Press(hwnd, bar, PointFromLParam(lParam));
         return 0;
     case WM_LBUTTONUP:
-        Release(hwnd, bar, POINT{static_cast<SHORT>(LOWORD(lParam)), static_cast<SHORT>(HIWORD(lParam))});
+        Release(hwnd, bar, PointFromLParam(lParam));
         return 0;
     case WM_CAPTURECHANGED:
         if (reinterpret_cast<HWND>(lParam) != hwnd && bar->pressed >= 0) {
@@ -309,8 +304,9 @@ LRESULT CALLBACK CommandBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     }
 }
 
-const user::SystemClass kCommandBarClass({CS_DBLCLKS, CommandBarProc, 0, sizeof(void*), nullptr, nullptr,
-                                          nullptr, nullptr, nullptr, TOOLBARCLASSNAMEW});
+const user::SystemClass kCommandBarClass({CS_DBLCLKS, StateProc<CommandBar, CommandBarMessage>, 0,
+                                          sizeof(void*), nullptr, nullptr, nullptr, nullptr, nullptr,
+                                          TOOLBARCLASSNAMEW});
 
 } // namespace
 } // namespace commctrl
@@ -364,8 +360,8 @@ int CommandBar_AddBitmap(HWND hwndCB, HINSTANCE hInst, int idBitmap, int iNumIma
         return kernel::Fail(ERROR_INVALID_WINDOW_HANDLE, -1);
     SendMessageW(hwndCB, TB_SETBITMAPSIZE, 0, MAKELPARAM(iImageWidth, iImageHeight));
     TBADDBITMAP add{hInst, static_cast<UINT_PTR>(idBitmap)};
-    return static_cast<int>(SendMessageW(hwndCB, TB_ADDBITMAP, static_cast<WPARAM>(iNumImages),
-                                         reinterpret_cast<LPARAM>(&add)));
+    return static_cast<int>(
+        SendMessageW(hwndCB, TB_ADDBITMAP, static_cast<WPARAM>(iNumImages), reinterpret_cast<LPARAM>(&add)));
 }
 
 BOOL CommandBar_AddButtons(HWND hwndCB, UINT uNumButtons, LPCTBBUTTON lpButtons) {

@@ -28,30 +28,6 @@ LRESULT NotifyCode(HWND control, UINT code) {
     return Notify(control, code, &header);
 }
 
-HFONT FontOrDefault(HFONT font) {
-    return font ? font : reinterpret_cast<HFONT>(GetStockObject(SYSTEM_FONT));
-}
-
-int FontHeight(HFONT font) {
-    HDC dc = CreateCompatibleDC(nullptr);
-    if (!dc)
-        return 16;
-    int height = 16;
-    {
-        Selection select(dc, reinterpret_cast<HGDIOBJ>(FontOrDefault(font)));
-        TEXTMETRICW metrics{};
-        if (GetTextMetricsW(dc, &metrics))
-            height = metrics.tmHeight;
-    }
-    DeleteDC(dc);
-    return height;
-}
-
-void FillSolid(HDC dc, const RECT& rect, COLORREF color) {
-    SolidBrush brush(color);
-    FillRect(dc, &rect, brush);
-}
-
 void DrawCellText(HDC dc, std::u16string_view text, RECT cell, UINT justify, COLORREF color) {
     if (text.empty() || cell.right <= cell.left)
         return;
@@ -63,48 +39,6 @@ void DrawCellText(HDC dc, std::u16string_view text, RECT cell, UINT justify, COL
     SetTextColor(dc, color);
     SetBkMode(dc, TRANSPARENT);
     DrawTextW(dc, text.data(), static_cast<int>(text.size()), &cell, format);
-}
-
-void DrawArrow(HDC dc, const RECT& rect, Arrow direction, COLORREF color) {
-    int width = rect.right - rect.left;
-    int height = rect.bottom - rect.top;
-    bool vertical = direction == Arrow::Up || direction == Arrow::Down;
-    // The triangle's depth along its direction and its base across it.
-    int across = vertical ? width : height;
-    int along = vertical ? height : width;
-    int depth = std::max(1, std::min((across - 2) / 2, along - 2) / 2 + 1);
-    depth = std::min(depth, 4);
-    int centreX = rect.left + width / 2;
-    int centreY = rect.top + height / 2;
-    SolidBrush brush(color);
-    for (int row = 0; row < depth; ++row) {
-        // Row 0 is the tip.
-        int half = row;
-        RECT line{};
-        switch (direction) {
-        case Arrow::Up: {
-            int y = centreY - depth / 2 + row;
-            line = RECT{centreX - half, y, centreX + half + 1, y + 1};
-            break;
-        }
-        case Arrow::Down: {
-            int y = centreY + depth / 2 - row;
-            line = RECT{centreX - half, y, centreX + half + 1, y + 1};
-            break;
-        }
-        case Arrow::Left: {
-            int x = centreX - depth / 2 + row;
-            line = RECT{x, centreY - half, x + 1, centreY + half + 1};
-            break;
-        }
-        case Arrow::Right: {
-            int x = centreX + depth / 2 - row;
-            line = RECT{x, centreY - half, x + 1, centreY + half + 1};
-            break;
-        }
-        }
-        FillRect(dc, &line, brush);
-    }
 }
 
 int CopyText(std::u16string_view text, LPWSTR buffer, int capacity) {

@@ -25,7 +25,7 @@ struct Header : ControlState {
 };
 
 int HeightOf(const Header& header) {
-    return FontHeight(header.font) + 6;
+    return FontLineHeight(header.font) + 6;
 }
 
 bool ItemRect(HWND hwnd, const Header& header, int index, RECT& rect) {
@@ -78,15 +78,22 @@ void Paint(HWND hwnd, const std::shared_ptr<Header>& header) {
     RECT client;
     GetClientRect(hwnd, &client);
     FillSolid(dc, client, GetSysColor(COLOR_BTNFACE));
-    Selection font(dc, reinterpret_cast<HGDIOBJ>(FontOrDefault(header->font)));
+    SelectedObject font(dc, FontOrSystem(header->font));
     for (int i = 0; i < static_cast<int>(header->items.size()); ++i) {
         RECT rect;
         if (!ItemRect(hwnd, *header, i, rect))
             break;
         const HeaderItem item = header->items[static_cast<size_t>(i)];
         if (item.format & HDF_OWNERDRAW) {
-            DRAWITEMSTRUCT draw{ODT_HEADER, static_cast<UINT>(GetDlgCtrlID(hwnd)), static_cast<UINT>(i),
-                                ODA_DRAWENTIRE, 0, hwnd, dc, rect, static_cast<ULONG_PTR>(item.lParam)};
+            DRAWITEMSTRUCT draw{ODT_HEADER,
+                                static_cast<UINT>(GetDlgCtrlID(hwnd)),
+                                static_cast<UINT>(i),
+                                ODA_DRAWENTIRE,
+                                0,
+                                hwnd,
+                                dc,
+                                rect,
+                                static_cast<ULONG_PTR>(item.lParam)};
             SendMessageW(GetParent(hwnd), WM_DRAWITEM, draw.CtlID, reinterpret_cast<LPARAM>(&draw));
             if (header->destroyed)
                 break;
@@ -102,14 +109,8 @@ void Paint(HWND hwnd, const std::shared_ptr<Header>& header) {
     EndPaint(hwnd, &ps);
 }
 
-LRESULT CALLBACK HeaderProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        AttachState(hwnd, std::make_shared<Header>());
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-    auto header = StateOf<Header>(hwnd);
-    if (!header)
-        return DefWindowProcW(hwnd, message, wParam, lParam);
+LRESULT HeaderMessage(HWND hwnd, const std::shared_ptr<Header>& header, UINT message, WPARAM wParam,
+                      LPARAM lParam) {
     int count = static_cast<int>(header->items.size());
     switch (message) {
     case WM_NCDESTROY:
@@ -211,8 +212,8 @@ LRESULT CALLBACK HeaderProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     }
 }
 
-const user::SystemClass kHeaderClass({CS_DBLCLKS, HeaderProc, 0, sizeof(void*), nullptr, nullptr, nullptr,
-                                      nullptr, nullptr, WC_HEADERW});
+const user::SystemClass kHeaderClass({CS_DBLCLKS, StateProc<Header, HeaderMessage>, 0, sizeof(void*), nullptr,
+                                      nullptr, nullptr, nullptr, nullptr, WC_HEADERW});
 
 } // namespace
 } // namespace commctrl

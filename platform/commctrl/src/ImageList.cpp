@@ -229,7 +229,7 @@ BOOL ImageList_Draw(HIMAGELIST himl, int i, HDC hdcDst, int x, int y, UINT fStyl
     } else {
         if (!(fStyle & ILD_TRANSPARENT) && list->background != CLR_NONE) {
             RECT cell{x, y, x + list->cx, y + list->cy};
-            commctrl::FillSolid(hdcDst, cell, list->background);
+            gdi::FillSolid(hdcDst, cell, list->background);
         }
         MemoryDc mask(image.mask);
         BitBlt(hdcDst, x, y, list->cx, list->cy, mask, 0, 0, SRCAND);

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "commctrl/CommCtrl.h"
+#include "gdi/Scoped.h"
 
 namespace commctrl {
 
@@ -46,53 +47,38 @@ void DetachState(HWND hwnd) {
     delete holder;
 }
 
+// The window procedure of a control: makes its state at WM_NCCREATE, then hands every message with the
+// state to Handle (which detaches it at WM_NCDESTROY). A window without state gets the default handling.
+template <typename State, LRESULT (*Handle)(HWND, const std::shared_ptr<State>&, UINT, WPARAM, LPARAM)>
+LRESULT CALLBACK StateProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        AttachState(hwnd, std::make_shared<State>());
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    std::shared_ptr<State> state = StateOf<State>(hwnd);
+    if (!state)
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    return Handle(hwnd, state, message, wParam, lParam);
+}
+
 // Sends WM_NOTIFY to the control's parent after filling the header; the parent's answer.
 LRESULT Notify(HWND control, UINT code, NMHDR* header);
 LRESULT NotifyCode(HWND control, UINT code);
 
-// The font a control draws with: the one set with WM_SETFONT, else the system font.
-HFONT FontOrDefault(HFONT font);
-// The cell height of a font.
-int FontHeight(HFONT font);
+// The client point of a mouse message.
+inline POINT PointFromLParam(LPARAM lParam) {
+    return POINT{static_cast<SHORT>(LOWORD(lParam)), static_cast<SHORT>(HIWORD(lParam))};
+}
 
-// Selects an object into a DC for a scope.
-class Selection {
-public:
-    Selection(HDC dc, HGDIOBJ object) : m_dc(dc), m_previous(SelectObject(dc, object)) {}
-    ~Selection() {
-        if (m_previous)
-            SelectObject(m_dc, m_previous);
-    }
-    Selection(const Selection&) = delete;
-    Selection& operator=(const Selection&) = delete;
+using gdi::Arrow;
+using gdi::FillSolid;
+using gdi::FontLineHeight;
+using gdi::FontOrSystem;
+using gdi::SelectedObject;
+using gdi::SolidBrush;
 
-private:
-    HDC m_dc;
-    HGDIOBJ m_previous;
-};
-
-// A brush of one colour for a scope.
-class SolidBrush {
-public:
-    explicit SolidBrush(COLORREF color) : m_brush(CreateSolidBrush(color)) {}
-    ~SolidBrush() {
-        if (m_brush)
-            DeleteObject(m_brush);
-    }
-    SolidBrush(const SolidBrush&) = delete;
-    SolidBrush& operator=(const SolidBrush&) = delete;
-    operator HBRUSH() const { return m_brush; }
-
-private:
-    HBRUSH m_brush;
-};
-
-void FillSolid(HDC dc, const RECT& rect, COLORREF color);
 // Text in a cell: one line, cut at the cell's right edge, vertically centred.
 void DrawCellText(HDC dc, std::u16string_view text, RECT cell, UINT justify, COLORREF color);
-// A filled triangle pointing up, down, left or right, centred in the rectangle.
-enum class Arrow { Up, Down, Left, Right };
-void DrawArrow(HDC dc, const RECT& rect, Arrow direction, COLORREF color);
 
 // Copies text into a caller's buffer of `capacity` units (terminated, cut when it does not fit); the
 // number of units copied.

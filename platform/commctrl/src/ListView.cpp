@@ -70,7 +70,7 @@ bool Valid(const ListView& lv, int index) {
 }
 
 int RowHeight(const ListView& lv) {
-    int height = FontHeight(lv.font);
+    int height = FontLineHeight(lv.font);
     int cx = 0;
     int cy = 0;
     if (lv.smallImages && ImageList_GetIconSize(lv.smallImages, &cx, &cy))
@@ -429,7 +429,7 @@ void Paint(HWND hwnd, const Ptr& lv) {
     RECT rows = RowsArea(hwnd, *lv);
     RECT items = ItemsArea(hwnd, *lv);
     COLORREF background = Resolve(lv->background, COLOR_WINDOW);
-    Selection font(dc, reinterpret_cast<HGDIOBJ>(FontOrDefault(lv->font)));
+    SelectedObject font(dc, FontOrSystem(lv->font));
 
     NMLVCUSTOMDRAW draw{};
     draw.nmcd.hdc = dc;
@@ -638,7 +638,7 @@ void KeyDown(HWND hwnd, const Ptr& lv, WPARAM key, LPARAM flags) {
 }
 
 void ButtonDown(HWND hwnd, const Ptr& lv, LPARAM lParam, bool doubleClick) {
-    POINT point{static_cast<SHORT>(LOWORD(lParam)), static_cast<SHORT>(HIWORD(lParam))};
+    POINT point = PointFromLParam(lParam);
     if (GetFocus() != hwnd)
         SetFocus(hwnd);
     if (lv->destroyed)
@@ -885,7 +885,7 @@ int TextWidth(HWND hwnd, const ListView& lv, std::u16string_view text) {
         return 0;
     SIZE size{};
     {
-        Selection font(dc, reinterpret_cast<HGDIOBJ>(FontOrDefault(lv.font)));
+        SelectedObject font(dc, FontOrSystem(lv.font));
         GetTextExtentPoint32W(dc, text.data(), static_cast<int>(text.size()), &size);
     }
     ReleaseDC(hwnd, dc);
@@ -943,8 +943,7 @@ int FindItem(const ListView& lv, int start, const LVFINDINFOW* find) {
             std::u16string_view text(item.text);
             if (find->flags & LVFI_PARTIAL)
                 text = text.substr(0, std::min(text.size(), wanted.size()));
-            if (text.size() == wanted.size() &&
-                _wcsnicmp(text.data(), wanted.data(), wanted.size()) == 0)
+            if (text.size() == wanted.size() && _wcsnicmp(text.data(), wanted.data(), wanted.size()) == 0)
                 return i;
         }
     }
@@ -989,14 +988,7 @@ HIMAGELIST& ImageSlot(ListView& lv, WPARAM type) {
     return lv.normalImages;
 }
 
-LRESULT CALLBACK ListViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        AttachState(hwnd, std::make_shared<ListView>());
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-    Ptr lv = StateOf<ListView>(hwnd);
-    if (!lv)
-        return DefWindowProcW(hwnd, message, wParam, lParam);
+LRESULT ListViewMessage(HWND hwnd, const Ptr& lv, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
         lv->header = CreateWindowExW(0, WC_HEADERW, u"", WS_CHILD | HDS_BUTTONS, 0, 0, 0, 0, hwnd, nullptr,
@@ -1060,7 +1052,7 @@ LRESULT CALLBACK ListViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         return 0;
     case WM_MOUSEMOVE:
         if (lv->pressed && !lv->held) {
-            POINT point{static_cast<SHORT>(LOWORD(lParam)), static_cast<SHORT>(HIWORD(lParam))};
+            POINT point = PointFromLParam(lParam);
             if (std::abs(point.x - lv->pressPoint.x) > 4 || std::abs(point.y - lv->pressPoint.y) > 4)
                 KillTimer(hwnd, kHoldTimer);
         }
@@ -1252,8 +1244,8 @@ LRESULT CALLBACK ListViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     }
 }
 
-const user::SystemClass kListViewClass({CS_DBLCLKS, ListViewProc, 0, sizeof(void*), nullptr, nullptr, nullptr,
-                                        nullptr, nullptr, WC_LISTVIEWW});
+const user::SystemClass kListViewClass({CS_DBLCLKS, StateProc<ListView, ListViewMessage>, 0, sizeof(void*),
+                                        nullptr, nullptr, nullptr, nullptr, nullptr, WC_LISTVIEWW});
 
 } // namespace
 } // namespace commctrl

@@ -107,7 +107,7 @@ int IndexIn(const std::vector<Node*>& visible, const Node* node) {
 int ItemHeight(const Tree& tree) {
     if (tree.itemHeight > 0)
         return tree.itemHeight;
-    int height = FontHeight(tree.font) + 3;
+    int height = FontLineHeight(tree.font) + 3;
     int cx = 0;
     int cy = 0;
     if (tree.normalImages && ImageList_GetIconSize(tree.normalImages, &cx, &cy))
@@ -147,7 +147,7 @@ int TextWidth(HWND hwnd, const Tree& tree, const std::u16string& text) {
         return 0;
     SIZE size{};
     {
-        Selection font(dc, reinterpret_cast<HGDIOBJ>(FontOrDefault(tree.font)));
+        SelectedObject font(dc, FontOrSystem(tree.font));
         GetTextExtentPoint32W(dc, text.data(), static_cast<int>(text.size()), &size);
     }
     ReleaseDC(hwnd, dc);
@@ -336,7 +336,8 @@ HTREEITEM Insert(HWND hwnd, const Ptr& tree, const TVINSERTSTRUCTW* insert) {
         position = 0;
     } else if (after == TVI_SORT) {
         position = 0;
-        while (position < siblings.size() && _wcsicmp(siblings[position]->text.c_str(), node->text.c_str()) <= 0)
+        while (position < siblings.size() &&
+               _wcsicmp(siblings[position]->text.c_str(), node->text.c_str()) <= 0)
             ++position;
     } else if (after != TVI_LAST) {
         Node* previous = Find(*tree, after);
@@ -493,8 +494,9 @@ HTREEITEM NextItem(HWND hwnd, Tree& tree, UINT code, HTREEITEM handle) {
     if (index < 0)
         return nullptr;
     if (code == TVGN_NEXTVISIBLE)
-        return index + 1 < static_cast<int>(visible.size()) ? HandleOf(visible[static_cast<size_t>(index + 1)])
-                                                             : nullptr;
+        return index + 1 < static_cast<int>(visible.size())
+                   ? HandleOf(visible[static_cast<size_t>(index + 1)])
+                   : nullptr;
     if (code == TVGN_PREVIOUSVISIBLE)
         return index > 0 ? HandleOf(visible[static_cast<size_t>(index - 1)]) : nullptr;
     return nullptr;
@@ -543,7 +545,7 @@ void Paint(HWND hwnd, const Ptr& tree) {
     UpdateScroll(hwnd, *tree);
     RECT area = Area(hwnd);
     FillSolid(dc, area, GetSysColor(COLOR_WINDOW));
-    Selection font(dc, reinterpret_cast<HGDIOBJ>(FontOrDefault(tree->font)));
+    SelectedObject font(dc, FontOrSystem(tree->font));
     std::vector<Node*> visible = Visible(*tree);
     bool showSelection = tree->focused || (Style(hwnd) & TVS_SHOWSELALWAYS);
     bool fullRow = (Style(hwnd) & TVS_FULLROWSELECT) != 0;
@@ -555,7 +557,7 @@ void Paint(HWND hwnd, const Ptr& tree) {
         if (layout.button.right > layout.button.left) {
             FillSolid(dc, layout.button, GetSysColor(COLOR_WINDOW));
             SolidBrush frame(GetSysColor(COLOR_BTNSHADOW));
-            FrameRect(dc, &layout.button, frame);
+            FrameRect(dc, &layout.button, frame.Get());
             int middle = (layout.button.top + layout.button.bottom) / 2;
             int centre = (layout.button.left + layout.button.right) / 2;
             RECT across{layout.button.left + 2, middle, layout.button.right - 2, middle + 1};
@@ -654,7 +656,7 @@ void KeyDown(HWND hwnd, const Ptr& tree, WPARAM key, LPARAM flags) {
 }
 
 void ButtonDown(HWND hwnd, const Ptr& tree, LPARAM lParam, bool doubleClick) {
-    POINT point{static_cast<SHORT>(LOWORD(lParam)), static_cast<SHORT>(HIWORD(lParam))};
+    POINT point = PointFromLParam(lParam);
     if (GetFocus() != hwnd)
         SetFocus(hwnd);
     if (tree->destroyed)
@@ -686,14 +688,7 @@ void ButtonDown(HWND hwnd, const Ptr& tree, LPARAM lParam, bool doubleClick) {
     SetCapture(hwnd);
 }
 
-LRESULT CALLBACK TreeViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        AttachState(hwnd, std::make_shared<Tree>());
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-    Ptr tree = StateOf<Tree>(hwnd);
-    if (!tree)
-        return DefWindowProcW(hwnd, message, wParam, lParam);
+LRESULT TreeViewMessage(HWND hwnd, const Ptr& tree, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_DESTROY:
         Delete(hwnd, tree, TVI_ROOT);
@@ -755,11 +750,13 @@ LRESULT CALLBACK TreeViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         return 0;
 
     case TVM_INSERTITEMW:
-        return reinterpret_cast<LRESULT>(Insert(hwnd, tree, reinterpret_cast<const TVINSERTSTRUCTW*>(lParam)));
+        return reinterpret_cast<LRESULT>(
+            Insert(hwnd, tree, reinterpret_cast<const TVINSERTSTRUCTW*>(lParam)));
     case TVM_DELETEITEM:
         return Delete(hwnd, tree, reinterpret_cast<HTREEITEM>(lParam));
     case TVM_EXPAND:
-        return Expand(hwnd, tree, Find(*tree, reinterpret_cast<HTREEITEM>(lParam)), static_cast<UINT>(wParam));
+        return Expand(hwnd, tree, Find(*tree, reinterpret_cast<HTREEITEM>(lParam)),
+                      static_cast<UINT>(wParam));
     case TVM_GETITEMW:
         return GetItem(*tree, reinterpret_cast<TVITEMW*>(lParam));
     case TVM_SETITEMW:
@@ -863,8 +860,8 @@ LRESULT CALLBACK TreeViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     }
 }
 
-const user::SystemClass kTreeViewClass({CS_DBLCLKS, TreeViewProc, 0, sizeof(void*), nullptr, nullptr, nullptr,
-                                        nullptr, nullptr, WC_TREEVIEWW});
+const user::SystemClass kTreeViewClass({CS_DBLCLKS, StateProc<Tree, TreeViewMessage>, 0, sizeof(void*),
+                                        nullptr, nullptr, nullptr, nullptr, nullptr, WC_TREEVIEWW});
 
 } // namespace
 } // namespace commctrl

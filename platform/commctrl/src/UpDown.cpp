@@ -38,8 +38,9 @@ DWORD Style(HWND hwnd) {
 
 std::u16string FormatNumber(int value, bool thousands, int base) {
     bool negative = value < 0;
-    unsigned long long magnitude = negative ? 0ULL - static_cast<unsigned long long>(static_cast<long long>(value))
-                                            : static_cast<unsigned long long>(value);
+    unsigned long long magnitude = negative
+                                       ? 0ULL - static_cast<unsigned long long>(static_cast<long long>(value))
+                                       : static_cast<unsigned long long>(value);
     std::u16string digits;
     if (base == 16) {
         do {
@@ -276,6 +277,16 @@ int ArrowAt(HWND hwnd, POINT point) {
     return point.y < (client.top + client.bottom) / 2 ? 1 : -1;
 }
 
+// The depth of a button's arrow: it leaves room for the button's edges and is at most four rows.
+int ArrowDepth(const RECT& button, Arrow direction) {
+    bool vertical = direction == Arrow::Up || direction == Arrow::Down;
+    int width = button.right - button.left;
+    int height = button.bottom - button.top;
+    int across = vertical ? width : height;
+    int along = vertical ? height : width;
+    return std::min(4, std::max(1, std::min((across - 2) / 2, along - 2) / 2 + 1));
+}
+
 void Paint(HWND hwnd, const UpDown& ud) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd, &ps);
@@ -292,7 +303,7 @@ void Paint(HWND hwnd, const UpDown& ud) {
         first.bottom = second.top = (client.top + client.bottom) / 2;
     }
     bool enabled = IsWindowEnabled(hwnd);
-    COLORREF arrow = GetSysColor(enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT);
+    HBRUSH arrow = GetSysColorBrush(enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT);
     auto drawButton = [&](RECT rect, Arrow direction, bool down) {
         FillSolid(dc, rect, GetSysColor(COLOR_BTNFACE));
         RECT edge = rect;
@@ -300,7 +311,7 @@ void Paint(HWND hwnd, const UpDown& ud) {
         RECT inner = rect;
         if (down)
             OffsetRect(&inner, 1, 1);
-        DrawArrow(dc, inner, direction, arrow);
+        DrawArrow(dc, inner, direction, ArrowDepth(inner, direction), arrow);
     };
     if (horizontal) {
         drawButton(first, Arrow::Left, ud.pressed == -1);
@@ -325,14 +336,7 @@ void EndPress(HWND hwnd, const Ptr& ud) {
                  reinterpret_cast<LPARAM>(hwnd));
 }
 
-LRESULT CALLBACK UpDownProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        AttachState(hwnd, std::make_shared<UpDown>());
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
-    Ptr ud = StateOf<UpDown>(hwnd);
-    if (!ud)
-        return DefWindowProcW(hwnd, message, wParam, lParam);
+LRESULT UpDownMessage(HWND hwnd, const Ptr& ud, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_NCDESTROY:
         Unlink(ud->buddy);
@@ -358,7 +362,7 @@ LRESULT CALLBACK UpDownProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     case WM_LBUTTONDBLCLK: {
         if (!IsWindowEnabled(hwnd))
             return 0;
-        POINT point{static_cast<SHORT>(LOWORD(lParam)), static_cast<SHORT>(HIWORD(lParam))};
+        POINT point = PointFromLParam(lParam);
         ud->pressed = ArrowAt(hwnd, point);
         ud->pressStart = GetTickCount();
         ud->repeating = false;
@@ -467,8 +471,8 @@ LRESULT CALLBACK UpDownProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     }
 }
 
-const user::SystemClass kUpDownClass({CS_DBLCLKS, UpDownProc, 0, sizeof(void*), nullptr, nullptr, nullptr,
-                                      nullptr, nullptr, UPDOWN_CLASSW});
+const user::SystemClass kUpDownClass({CS_DBLCLKS, StateProc<UpDown, UpDownMessage>, 0, sizeof(void*), nullptr,
+                                      nullptr, nullptr, nullptr, nullptr, UPDOWN_CLASSW});
 
 } // namespace
 } // namespace commctrl

@@ -30,6 +30,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "crt/Utf8.h"
 #include "crt/WideString.h"
 #include "kernel/Errors.h"
 #include "kernel/Files.h"
@@ -60,80 +61,6 @@ constexpr long long kTicksPerSecond = 10000000;
 constexpr size_t kMaxNameBytes = 255;
 
 // --- Names ---------------------------------------------------------------------------------------------
-
-// Strict UTF-8: nullopt for malformed, truncated or overlong sequences and for encoded surrogates.
-std::optional<std::u16string> FromUtf8(std::string_view text) {
-    std::u16string out;
-    size_t at = 0;
-    while (at < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[at]);
-        size_t length = 1;
-        char32_t value = lead;
-        char32_t least = 0;
-        if (lead >= 0x80) {
-            if ((lead & 0xE0) == 0xC0) {
-                length = 2, value = lead & 0x1F, least = 0x80;
-            } else if ((lead & 0xF0) == 0xE0) {
-                length = 3, value = lead & 0x0F, least = 0x800;
-            } else if ((lead & 0xF8) == 0xF0) {
-                length = 4, value = lead & 0x07, least = 0x10000;
-            } else {
-                return std::nullopt;
-            }
-        }
-        if (length > text.size() - at)
-            return std::nullopt;
-        for (size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[at + k]);
-            if ((next & 0xC0) != 0x80)
-                return std::nullopt;
-            value = (value << 6) | (next & 0x3F);
-        }
-        if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
-            return std::nullopt;
-        if (value >= 0x10000) {
-            value -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (value >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (value & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(value));
-        }
-        at += length;
-    }
-    return out;
-}
-
-// nullopt for a name with an unpaired surrogate, which no host name can carry.
-std::optional<std::string> ToUtf8(std::u16string_view text) {
-    std::string out;
-    for (size_t at = 0; at < text.size(); ++at) {
-        char32_t value = text[at];
-        if (value >= 0xDC00 && value <= 0xDFFF)
-            return std::nullopt;
-        if (value >= 0xD800 && value <= 0xDBFF) {
-            if (at + 1 >= text.size() || text[at + 1] < 0xDC00 || text[at + 1] > 0xDFFF)
-                return std::nullopt;
-            value = 0x10000 + ((value - 0xD800) << 10) + (text[at + 1] - 0xDC00);
-            ++at;
-        }
-        if (value < 0x80) {
-            out.push_back(static_cast<char>(value));
-        } else if (value < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (value >> 6)));
-            out.push_back(static_cast<char>(0x80 | (value & 0x3F)));
-        } else if (value < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (value >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((value >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (value & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (value >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((value >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((value >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (value & 0x3F)));
-        }
-    }
-    return out;
-}
 
 // What the device's paths accept as a name: no control characters, none of < > : " / | \ * ?, not "."
 // or "..". A host name with '\' would otherwise reach the volume as two names.
@@ -516,7 +443,7 @@ int FolderExport::Server::Components(const char* path, PathComponents* component
             continue;
         if (name.size() > kMaxNameBytes)
             return -ENAMETOOLONG;
-        std::optional<std::u16string> wide = FromUtf8(name);
+        std::optional<std::u16string> wide = crt::FromUtf8Exact(name);
         if (!wide)
             return -EINVAL;
         while (!wide->empty() && (wide->back() == u'.' || wide->back() == u' '))
@@ -597,7 +524,7 @@ int FolderExport::Server::ReadDir(const char* path, void* buffer, fuse_fill_dir_
     fill(buffer, ".", nullptr, 0, fuse_fill_dir_flags{});
     fill(buffer, "..", nullptr, 0, fuse_fill_dir_flags{});
     for (const VolumeEntry& entry : entries) {
-        std::optional<std::string> name = ToUtf8(entry.name);
+        std::optional<std::string> name = crt::ToUtf8Exact(entry.name);
         if (!name)
             continue; // no host name can carry it
         struct stat st {};

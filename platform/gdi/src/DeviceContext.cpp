@@ -149,7 +149,7 @@ std::shared_ptr<DeviceContext> NewDC(DeviceContext::Kind kind) {
     std::lock_guard guard(ObjectLock());
     DWORD type = kind == DeviceContext::Kind::Memory ? OBJ_MEMDC : OBJ_DC;
     if (auto recycled = RecycleObject(type))
-        return std::static_pointer_cast<DeviceContext>(recycled);
+        return std::static_pointer_cast<DeviceContext>(std::move(recycled));
     auto dc = std::make_shared<DeviceContext>(kind);
     InsertObject(dc);
     return dc;
@@ -161,7 +161,7 @@ std::shared_ptr<DeviceContext> FindDC(HDC hdc) {
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
     }
-    return std::static_pointer_cast<DeviceContext>(object);
+    return std::static_pointer_cast<DeviceContext>(std::move(object));
 }
 
 uint32_t ColorToPixel(PixelFormat format, COLORREF color) {

@@ -8,6 +8,7 @@
 #include "DeviceContext.h"
 #include "Raster.h"
 #include "SystemColors.h"
+#include "gdi/Surface.h"
 #include "kernel/Errors.h"
 
 namespace {
@@ -113,6 +114,28 @@ BOOL BitBlt(HDC dest, int x, int y, int cx, int cy, HDC source, int x1, int y1, 
     gdi::Blit(*dc->surface, dc->ClipRects(), destRect, *sourceDc->surface, sourceDc->SurfaceX(x1),
               sourceDc->SurfaceY(y1), pattern, code, colors);
     return TRUE;
+}
+
+bool gdi::InvertDottedFrame(HDC hdc, const RECT& rect) {
+    auto dc = gdi::FindDC(hdc);
+    if (!dc)
+        return false;
+    // One DC lookup for all the dots; each dot is what PatBlt(x, y, 1, 1, DSTINVERT) does.
+    const uint8_t invert = gdi::RopCode(DSTINVERT);
+    auto dot = [&](int x, int y) {
+        gdi::RopFill(*dc->surface, dc->ClipRects(), SurfaceExtent(*dc, x, y, 1, 1), 0, invert);
+    };
+    for (int x = rect.left; x < rect.right; x += 2) {
+        dot(x, rect.top);
+        if (rect.bottom - 1 > rect.top)
+            dot(x, rect.bottom - 1);
+    }
+    for (int y = rect.top + 2; y < rect.bottom - 1; y += 2) {
+        dot(rect.left, y);
+        if (rect.right - 1 > rect.left)
+            dot(rect.right - 1, y);
+    }
+    return true;
 }
 
 BOOL PatBlt(HDC hdc, int x, int y, int cx, int cy, DWORD rop) {

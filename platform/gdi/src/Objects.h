@@ -141,7 +141,7 @@ std::shared_ptr<T> FindObjectAs(Handle handle) {
     auto object = FindObject(reinterpret_cast<HGDIOBJ>(handle));
     if (!object || object->Type() != T::kType)
         return nullptr;
-    return std::static_pointer_cast<T>(object);
+    return std::static_pointer_cast<T>(std::move(object));
 }
 bool RemoveObject(HGDIOBJ handle);
 // Takes an object out of the table like RemoveObject but keeps the object and its table entry, so that

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ProgramSupport.h"
+#include "crt/Utf8.h"
 #include "kernel/DeviceRoot.h"
 #include "kernel/Errors.h"
 
@@ -51,7 +52,7 @@ DWORD InstallDeviceManifest(const std::filesystem::path& manifest) {
         size_t tab = line.find('\t');
         if (tab == std::string::npos || line.find('\t', tab + 1) != std::string::npos)
             return ERROR_BAD_FORMAT;
-        auto devicePath = support::Wtf8ToWide(std::string_view(line).substr(tab + 1));
+        auto devicePath = crt::FromWtf8(std::string_view(line).substr(tab + 1));
         if (!devicePath)
             return ERROR_BAD_FORMAT;
         if (DWORD error = InstallDeviceFile(line.substr(0, tab), devicePath->c_str()))

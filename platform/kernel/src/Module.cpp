@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ProgramSupport.h"
+#include "crt/Utf8.h"
 #include "kernel/DeviceRoot.h"
 #include "kernel/Errors.h"
 
@@ -138,7 +139,7 @@ std::u16string RealProgramDevicePath() {
                 return *devicePath;
         }
     }
-    auto name = kernel::support::Wtf8ToWide(executable.filename().native());
+    auto name = crt::FromWtf8(executable.filename().native());
     return u"\\" + (name ? *name : std::u16string());
 }
 

@@ -15,6 +15,7 @@
 #include <unordered_map>
 
 #include "ProgramSupport.h"
+#include "crt/Utf8.h"
 #include "kernel/DeviceRoot.h"
 #include "kernel/Errors.h"
 #include "kernel/Sync.h"
@@ -151,7 +152,7 @@ DWORD OpenSharedFile(std::u16string_view name, int& result, bool& existed) {
     existed = ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0;
     if (!existed) {
         // The name in the file only tells whoever looks into the folder which mutex it is.
-        std::string text = kernel::support::WideToWtf8(name) + "\n";
+        std::string text = crt::ToWtf8(name) + "\n";
         [[maybe_unused]] bool written =
             ::ftruncate(fd.Get(), 0) == 0 && ::pwrite(fd.Get(), text.data(), text.size(), 0) >= 0;
     }

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "ProgramSupport.h"
+#include "crt/Utf8.h"
 #include "kernel/DeviceRoot.h"
 #include "kernel/Errors.h"
 #include "kernel/Handles.h"
@@ -180,8 +181,7 @@ std::vector<std::string> ChildEnvironment(std::u16string_view commandLine) {
         entries.emplace_back(*entry);
     }
     entries.push_back("DEVICE_ROOT=" + kernel::DeviceRoot().string());
-    entries.push_back(std::string(kernel::kCommandLineVariable) + "=" +
-                      kernel::support::WideToWtf8(commandLine));
+    entries.push_back(std::string(kernel::kCommandLineVariable) + "=" + crt::ToWtf8(commandLine));
     if (kernel::ChildrenUseVirtualClock())
         entries.push_back(std::string(kernel::kVirtualClockVariable) + "=inherit");
     return entries;

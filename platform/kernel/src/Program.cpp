@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "ProgramSupport.h"
+#include "crt/Utf8.h"
 
 namespace {
 
@@ -11,7 +12,7 @@ bool IsBlank(char16_t c) {
 }
 
 std::u16string HostText(const char* text) {
-    if (auto wide = kernel::support::Wtf8ToWide(text))
+    if (auto wide = crt::FromWtf8(text))
         return *wide;
     std::u16string bytes;
     for (const char* c = text; *c; ++c)

@@ -10,12 +10,6 @@
 
 namespace kernel::support {
 
-// Lone surrogates are written as three-byte sequences (WTF-8), so every UTF-16 text round-trips.
-std::string WideToWtf8(std::u16string_view text);
-// Decodes what WideToWtf8 writes; nullopt for malformed input (bad or overlong sequences, values above
-// U+10FFFF).
-std::optional<std::u16string> Wtf8ToWide(std::string_view text);
-
 // The platform's case-insensitive name comparison: unit by unit, folded with ToLowerW.
 bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b);
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "ProgramSupport.h"
+#include "crt/Utf8.h"
 #include "kernel/Registry.h"
 
 namespace kernel::registry {
@@ -59,7 +60,7 @@ bool IsLoneSurrogate(std::u16string_view text, size_t i) {
 
 void AppendEscaped(std::string& out, std::u16string_view text) {
     size_t runStart = 0;
-    auto flush = [&](size_t end) { out += support::WideToWtf8(text.substr(runStart, end - runStart)); };
+    auto flush = [&](size_t end) { out += crt::ToWtf8(text.substr(runStart, end - runStart)); };
     for (size_t i = 0; i < text.size(); ++i) {
         char16_t unit = text[i];
         bool escape = unit == u'%' || unit == u'"' || unit < 0x20 || unit == 0x7F || IsLoneSurrogate(text, i);
@@ -79,7 +80,7 @@ std::optional<std::u16string> ReadEscaped(Cursor& cursor, std::string_view stops
     std::u16string out;
     std::string run;
     auto flush = [&]() {
-        auto wide = support::Wtf8ToWide(run);
+        auto wide = crt::FromWtf8(run);
         run.clear();
         if (!wide)
             return false;

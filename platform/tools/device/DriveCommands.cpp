@@ -94,21 +94,46 @@ DWORD TargetProcess(const Arguments& args, std::string& error) {
     return 0;
 }
 
+// The process a command drives (see TargetProcess) and how long to wait for it (--timeout).
+struct Target {
+    DWORD process = 0;
+    std::chrono::milliseconds timeout{};
+};
+
+// The target of the command; nothing after reporting why not, with the exit code in failure.
+std::optional<Target> TargetOf(const Arguments& args, int& failure) {
+    std::string error;
+    Target target;
+    target.process = TargetProcess(args, error);
+    if (!target.process) {
+        failure = Fail(error, 0);
+        return std::nullopt;
+    }
+    bool ok = false;
+    target.timeout = Timeout(args, ok);
+    if (!ok) {
+        failure = Usage("--timeout needs milliseconds");
+        return std::nullopt;
+    }
+    return target;
+}
+
+// Waits until the target is idle unless told not to; 0, or the exit code after reporting the failure.
+int Settle(const Arguments& args, const Target& target) {
+    if (!args.Has("no-wait") && !user::remote::WaitUntilIdle(target.process, target.timeout))
+        return Fail("the program " + std::to_string(target.process) + " did not become idle", GetLastError());
+    return 0;
+}
+
 // Sends the events, then waits until the program is idle unless told not to.
 int SendAndSettle(const Arguments& args, const std::vector<InputEvent>& events) {
-    std::string error;
-    DWORD process = TargetProcess(args, error);
-    if (!process)
-        return Fail(error, 0);
-    bool ok = false;
-    std::chrono::milliseconds timeout = Timeout(args, ok);
-    if (!ok)
-        return Usage("--timeout needs milliseconds");
-    if (!user::remote::SendInput(process, events))
-        return Fail("the program " + std::to_string(process) + " took no input", GetLastError());
-    if (!args.Has("no-wait") && !user::remote::WaitUntilIdle(process, timeout))
-        return Fail("the program " + std::to_string(process) + " did not become idle", GetLastError());
-    return 0;
+    int failure = 0;
+    auto target = TargetOf(args, failure);
+    if (!target)
+        return failure;
+    if (!user::remote::SendInput(target->process, events))
+        return Fail("the program " + std::to_string(target->process) + " took no input", GetLastError());
+    return Settle(args, *target);
 }
 
 std::optional<POINT> PointOf(const std::string& x, const std::string& y) {
@@ -298,19 +323,15 @@ int Screenshot(const Words& words) {
     Arguments args(words, {"pid", "title", "timeout"}, {"no-wait"});
     if (!args.Ok() || args.Words().size() != 1)
         return Usage(args.Ok() ? "screenshot takes one file" : args.Error());
-    std::string error;
-    DWORD process = TargetProcess(args, error);
-    if (!process)
-        return Fail(error, 0);
-    bool ok = false;
-    std::chrono::milliseconds timeout = Timeout(args, ok);
-    if (!ok)
-        return Usage("--timeout needs milliseconds");
-    if (!args.Has("no-wait") && !user::remote::WaitUntilIdle(process, timeout))
-        return Fail("the program " + std::to_string(process) + " did not become idle", GetLastError());
-    auto png = user::remote::ScreenPng(process);
+    int failure = 0;
+    auto target = TargetOf(args, failure);
+    if (!target)
+        return failure;
+    if (int settled = Settle(args, *target))
+        return settled;
+    auto png = user::remote::ScreenPng(target->process);
     if (!png)
-        return Fail("the program " + std::to_string(process) + " gave no screen", GetLastError());
+        return Fail("the program " + std::to_string(target->process) + " gave no screen", GetLastError());
     std::ofstream out(args.Words()[0], std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(png->data()), static_cast<std::streamsize>(png->size()));
     out.close();

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "Arguments.h"
@@ -41,14 +42,35 @@ struct MountRecord {
     std::string folder;
     std::string container;
     std::string sharing;
+    std::string started; // the process's start time, so that a process id taken over by another is not it
 };
 
 std::filesystem::path RecordFolder() {
     return kernel::RuntimeFolder() / "device-mounts";
 }
 
-bool ProcessAlive(DWORD process) {
-    return ::kill(static_cast<pid_t>(process), 0) == 0 || errno == EPERM;
+// The start time of a process in clock ticks since boot (field 22 of /proc/PID/stat), empty when there is
+// no such process.
+std::string ProcessStartTime(DWORD process) {
+    std::ifstream in("/proc/" + std::to_string(process) + "/stat");
+    std::string stat;
+    std::getline(in, stat);
+    // The command name in parentheses may hold blanks; the fields after it are counted from field 3.
+    size_t at = stat.rfind(')');
+    if (at == std::string::npos)
+        return {};
+    std::istringstream fields(stat.substr(at + 1));
+    std::string field;
+    for (int index = 3; index <= 22 && fields >> field; ++index)
+        if (index == 22)
+            return field;
+    return {};
+}
+
+// True while the mount command of the record runs: the process is there and started when the record says.
+bool ProcessAlive(const MountRecord& record) {
+    std::string started = ProcessStartTime(record.process);
+    return !started.empty() && started == record.started;
 }
 
 // The records of live mount commands; records of commands that died are removed.
@@ -65,7 +87,8 @@ std::vector<MountRecord> LiveRecords() {
         std::getline(in, record.folder);
         std::getline(in, record.container);
         std::getline(in, record.sharing);
-        if (!ProcessAlive(record.process)) {
+        std::getline(in, record.started);
+        if (!ProcessAlive(record)) {
             std::filesystem::remove(entry.path(), error);
             continue;
         }
@@ -263,7 +286,8 @@ int Mount(const Words& words) {
         std::ofstream out(recordFile, std::ios::trunc);
         out << Narrow(mount->folder) << '\n'
             << args.Words()[0] << '\n'
-            << (shared ? "shared" : "this process only: " + mount->sharingNote) << '\n';
+            << (shared ? "shared" : "this process only: " + mount->sharingNote) << '\n'
+            << ProcessStartTime(static_cast<DWORD>(getpid())) << '\n';
     }
     std::printf("mounted %s at %s\n", args.Words()[0].c_str(), Narrow(mount->folder).c_str());
     if (!shared)
@@ -303,7 +327,7 @@ int Unmount(const Words& words) {
                         errno);
         auto deadline = std::chrono::steady_clock::now() + kUnmountPatience;
         std::filesystem::path file = RecordFolder() / std::to_string(record.process);
-        while (std::filesystem::exists(file) && ProcessAlive(record.process)) {
+        while (std::filesystem::exists(file) && ProcessAlive(record)) {
             if (std::chrono::steady_clock::now() > deadline)
                 return Fail(record.folder + " is still mounted", ERROR_BUSY);
             std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -101,9 +102,12 @@ protected:
         Install(TOOL_TEST_MANIFEST);
     }
     void TearDown() override {
-        // Programs first: they may hold files of a mounted folder.
-        for (pid_t program : m_programs)
-            ::kill(program, SIGKILL);
+        // Programs first: they may hold files of a mounted folder. They are not our children, so they are
+        // signalled through descriptors taken while they ran: their process ids may belong to others by now.
+        for (int program : m_programs) {
+            ::syscall(SYS_pidfd_send_signal, program, SIGKILL, nullptr, 0);
+            ::close(program);
+        }
         for (pid_t tool : m_tools) {
             ::kill(tool, SIGTERM);
             if (!WaitFor([tool] { return ::waitpid(tool, nullptr, WNOHANG) == tool; })) {
@@ -157,7 +161,9 @@ protected:
         args.insert(args.end(), startArgs.begin(), startArgs.end());
         std::string pid = Ok(args);
         ASSERT_FALSE(pid.empty());
-        m_programs.push_back(static_cast<pid_t>(std::stol(pid)));
+        int program = static_cast<int>(::syscall(SYS_pidfd_open, static_cast<pid_t>(std::stol(pid)), 0));
+        ASSERT_GE(program, 0) << "the started program ended at once";
+        m_programs.push_back(program);
         std::vector<std::string> wait{"wait", "--timeout", "20000"};
         wait.insert(wait.end(), waitArgs.begin(), waitArgs.end());
         EXPECT_EQ(Ok(wait), pid);
@@ -198,7 +204,7 @@ protected:
     }
 
     std::vector<pid_t> m_tools;
-    std::vector<pid_t> m_programs;
+    std::vector<int> m_programs; // pidfds of the programs started through the tool
     int m_runs = 0;
 };
 
@@ -410,6 +416,24 @@ TEST_F(DeviceToolTest, AContainerIsCreatedHeldAndOpenedAgainAsTheMainProgramDoes
     m_tools.pop_back();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_NE(ReadFile(out).find("unmounted \\Secret"), std::string::npos);
+}
+
+TEST_F(DeviceToolTest, ARecordLeftByAKilledMountCommandNeverSignalsTheProcessThatTookItsId) {
+    // A mount command killed outright leaves its record; its process id may go to any other process. Here
+    // that is a live child of ours, named in a record that the killed command could have left.
+    pid_t other = Spawn({"wait", "--title", "nothing of that name", "--timeout", "60000"},
+                        m_root.Path() / "other.out", m_root.Path() / "other.err");
+    std::filesystem::path records = m_root.Path() / "run" / "device-mounts";
+    std::filesystem::create_directories(records);
+    std::ofstream(records / std::to_string(other)) << "\\Secret\n\\secret.fvc\nshared\n1\n";
+
+    EXPECT_TRUE(Ok({"mounts"}).empty());
+    ToolResult unmount = Run({"unmount", "Secret"});
+    EXPECT_EQ(unmount.exitCode, 1);
+    EXPECT_NE(unmount.err.find("no mount command holds"), std::string::npos) << unmount.err;
+    EXPECT_EQ(::waitpid(other, nullptr, WNOHANG), 0) << "the other process was signalled";
+    ::kill(other, SIGKILL);
+    ::waitpid(other, nullptr, 0);
 }
 
 } // namespace

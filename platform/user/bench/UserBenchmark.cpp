@@ -1,14 +1,17 @@
-// How long the window system takes to create, lay out and paint a 240 x 320 dialog of 40 child windows,
-// and to repaint it whole, beside one plain copy of the 240 x 320 framebuffer measured in the same run.
-// The children are stand-ins for the standard controls: framed buttons and labels that draw their text.
+// How long the window system takes to create, lay out and paint a 240 x 320 dialog of 40 standard
+// controls, and to repaint it whole, beside one plain copy of the 240 x 320 framebuffer measured in the
+// same run. The dialog holds labels, push buttons, check boxes, radio buttons, edits, combo boxes and
+// list boxes with a few items each.
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "testing/BenchmarkReporter.h"
+#include "user/Controls.h"
 #include "user/User.h"
 
 namespace {
@@ -16,80 +19,151 @@ namespace {
 constexpr int kWidth = 240;
 constexpr int kHeight = 320;
 constexpr int64_t kFrameBytes = int64_t{kWidth} * kHeight * 2;
-constexpr int kChildren = 40;
+constexpr WORD kFirstId = 1000;
 
-LRESULT CALLBACK StandInProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC hdc = BeginPaint(hwnd, &ps);
-        RECT r;
-        GetClientRect(hwnd, &r);
-        bool button = GetWindowLongPtrW(hwnd, GWLP_USERDATA) != 0;
-        if (button) {
-            FillRect(hdc, &r, GetSysColorBrush(COLOR_BTNFACE));
-            RECT edge = r;
-            DrawEdge(hdc, &edge, EDGE_RAISED, BF_RECT);
-        }
-        auto font = reinterpret_cast<HFONT>(GetWindowLongPtrW(hwnd, 0));
-        HGDIOBJ old = SelectObject(hdc, font ? font : reinterpret_cast<HFONT>(GetStockObject(SYSTEM_FONT)));
-        SetBkMode(hdc, TRANSPARENT);
-        WCHAR text[32];
-        int length = GetWindowTextW(hwnd, text, 32);
-        DrawTextW(hdc, text, length, &r, (button ? DT_CENTER : DT_LEFT) | DT_VCENTER | DT_SINGLELINE);
-        SelectObject(hdc, old);
-        EndPaint(hwnd, &ps);
-        return 0;
-    }
-    case WM_SETFONT:
-        SetWindowLongPtrW(hwnd, 0, static_cast<LONG_PTR>(wParam));
-        return 0;
-    case WM_CREATE:
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, GetWindowLongW(hwnd, GWL_ID) % 2);
-        return 0;
+enum class Kind { Label, Push, Check, Radio, Edit, Combo, List };
+
+struct Control {
+    Kind kind;
+    short x;
+    short y;
+    short cx;
+    short cy;
+};
+
+LPCWSTR ClassOf(Kind kind) {
+    switch (kind) {
+    case Kind::Label:
+        return u"STATIC";
+    case Kind::Edit:
+        return u"EDIT";
+    case Kind::Combo:
+        return u"COMBOBOX";
+    case Kind::List:
+        return u"LISTBOX";
     default:
-        return DefWindowProcW(hwnd, message, wParam, lParam);
+        return u"BUTTON";
     }
 }
 
+DWORD StyleOf(Kind kind) {
+    switch (kind) {
+    case Kind::Label:
+        return SS_LEFT;
+    case Kind::Push:
+        return BS_PUSHBUTTON | WS_TABSTOP;
+    case Kind::Check:
+        return BS_AUTOCHECKBOX | WS_TABSTOP;
+    case Kind::Radio:
+        return BS_AUTORADIOBUTTON | WS_TABSTOP;
+    case Kind::Edit:
+        return ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP;
+    case Kind::Combo:
+        return CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
+    case Kind::List:
+        return LBS_NOTIFY | WS_BORDER | WS_VSCROLL | WS_TABSTOP;
+    }
+    return 0;
+}
+
+const char* NameOf(Kind kind) {
+    switch (kind) {
+    case Kind::Label:
+        return "Label";
+    case Kind::Push:
+        return "Push";
+    case Kind::Check:
+        return "Check";
+    case Kind::Radio:
+        return "Radio";
+    case Kind::Edit:
+        return "Edit";
+    default:
+        return "";
+    }
+}
+
+// Three columns of twelve rows on a 160 x 197 dialog-unit form (240 x 320 pixels): labels in the
+// first column, buttons of each kind in the second, edits, combo boxes and more buttons in the third;
+// below them two list boxes and two more edits.
+std::vector<Control> Layout() {
+    std::vector<Control> controls;
+    const Kind buttons[] = {Kind::Push, Kind::Check, Kind::Radio};
+    for (int row = 0; row < 12; ++row) {
+        short y = static_cast<short>(4 + row * 12);
+        Kind third = row < 4 ? Kind::Edit : row < 6 ? Kind::Combo : buttons[row % 3];
+        controls.push_back({Kind::Label, 4, y, 48, 10});
+        controls.push_back({buttons[row % 3], 56, y, 48, 10});
+        controls.push_back({third, 108, y, 48, static_cast<short>(third == Kind::Combo ? 60 : 10)});
+    }
+    controls.push_back({Kind::List, 4, 150, 48, 44});
+    controls.push_back({Kind::List, 56, 150, 48, 44});
+    controls.push_back({Kind::Edit, 108, 150, 48, 12});
+    controls.push_back({Kind::Edit, 108, 166, 48, 12});
+    return controls;
+}
+
 struct Template {
+    std::vector<Control> controls;
     std::vector<std::u16string> texts;
     std::vector<user::DialogItem> items;
     user::DialogTemplateBytes bytes;
 
-    static std::vector<std::u16string> Texts() {
+    static std::vector<std::u16string> Texts(const std::vector<Control>& controls) {
         std::vector<std::u16string> texts;
-        for (int i = 0; i < kChildren; ++i) {
-            std::string text = (i % 2 ? "Button " : "Label ") + std::to_string(i);
+        for (size_t i = 0; i < controls.size(); ++i) {
+            std::string text = std::string(NameOf(controls[i].kind)) + " " + std::to_string(i);
             texts.emplace_back(text.begin(), text.end());
         }
         return texts;
     }
-    static std::vector<user::DialogItem> Items(const std::vector<std::u16string>& texts) {
+    static std::vector<user::DialogItem> Items(const std::vector<Control>& controls,
+                                               const std::vector<std::u16string>& texts) {
         std::vector<user::DialogItem> items;
-        // Two columns of twenty rows on a 160 x 213 dialog-unit form (about 240 x 320 pixels).
-        for (int i = 0; i < kChildren; ++i) {
-            short x = static_cast<short>(i % 2 ? 82 : 4);
-            short y = static_cast<short>(4 + (i / 2) * 10);
-            items.push_back(user::DialogItem{u"StandIn", texts[static_cast<size_t>(i)].c_str(),
-                                             static_cast<WORD>(1000 + i), x, y, 74, 9, WS_TABSTOP});
+        for (size_t i = 0; i < controls.size(); ++i) {
+            const Control& c = controls[i];
+            items.push_back(user::DialogItem{ClassOf(c.kind), texts[i].c_str(),
+                                             static_cast<WORD>(kFirstId + i), c.x, c.y, c.cx, c.cy,
+                                             StyleOf(c.kind)});
         }
         return items;
     }
     Template()
-        : texts(Texts()), items(Items(texts)), bytes({WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0, 160,
-                                                      213, u"Benchmark", 8, u"MS Shell Dlg"},
-                                                     items) {}
+        : controls(Layout()), texts(Texts(controls)), items(Items(controls, texts)),
+          bytes(
+              {WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0, 160, 197, u"Benchmark", 8, u"MS Shell Dlg"},
+              items) {}
 };
 
-void RegisterStandIns() {
-    WNDCLASSW wc{};
-    if (GetClassInfoW(nullptr, u"StandIn", &wc))
-        return;
-    wc.lpfnWndProc = StandInProc;
-    wc.cbWndExtra = sizeof(LONG_PTR);
-    wc.lpszClassName = u"StandIn";
-    RegisterClassW(&wc);
+const Template& TheTemplate() {
+    static const Template tmpl;
+    return tmpl;
+}
+
+// Fills the lists and combo boxes with a few items, selects one in each, checks some boxes and the first
+// radio button.
+INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {
+    if (message != WM_INITDIALOG)
+        return FALSE;
+    const std::vector<Control>& controls = TheTemplate().controls;
+    bool radioChecked = false;
+    for (size_t i = 0; i < controls.size(); ++i) {
+        HWND control = GetDlgItem(dialog, static_cast<int>(kFirstId + i));
+        Kind kind = controls[i].kind;
+        if (kind == Kind::List || kind == Kind::Combo) {
+            UINT add = kind == Kind::List ? LB_ADDSTRING : CB_ADDSTRING;
+            for (int item = 0; item < 6; ++item) {
+                std::string text = "Item " + std::to_string(item);
+                std::u16string wide(text.begin(), text.end());
+                SendMessageW(control, add, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+            }
+            SendMessageW(control, kind == Kind::List ? LB_SETCURSEL : CB_SETCURSEL, 1, 0);
+        } else if ((kind == Kind::Check && i % 2 == 0) || (kind == Kind::Radio && !radioChecked)) {
+            SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0);
+            radioChecked = radioChecked || kind == Kind::Radio;
+        }
+    }
+    return TRUE;
 }
 
 void Pump() {
@@ -111,11 +185,10 @@ void BM_FramebufferCopy(benchmark::State& state) {
 BENCHMARK(BM_FramebufferCopy)->Unit(benchmark::kMicrosecond);
 
 void BM_DialogCreateLayoutPaint(benchmark::State& state) {
-    RegisterStandIns();
-    static Template tmpl;
+    const Template& tmpl = TheTemplate();
     Pump();
     for (auto _ : state) {
-        HWND dialog = CreateDialogIndirectParamW(nullptr, tmpl.bytes.Template(), nullptr, nullptr, 0);
+        HWND dialog = CreateDialogIndirectParamW(nullptr, tmpl.bytes.Template(), nullptr, DialogProc, 0);
         Pump();
         DestroyWindow(dialog);
         Pump(); // the desktop repaints where the dialog was
@@ -125,9 +198,7 @@ void BM_DialogCreateLayoutPaint(benchmark::State& state) {
 BENCHMARK(BM_DialogCreateLayoutPaint)->Unit(benchmark::kMicrosecond);
 
 void BM_FullRepaint(benchmark::State& state) {
-    RegisterStandIns();
-    static Template tmpl;
-    HWND dialog = CreateDialogIndirectParamW(nullptr, tmpl.bytes.Template(), nullptr, nullptr, 0);
+    HWND dialog = CreateDialogIndirectParamW(nullptr, TheTemplate().bytes.Template(), nullptr, DialogProc, 0);
     Pump();
     for (auto _ : state) {
         // The dialog (WS_CLIPCHILDREN, as the program's dialogs are) and every child, painted at once.
@@ -151,8 +222,8 @@ int main(int argc, char** argv) {
     double repaint = reporter.MegabytesPerSecond("BM_FullRepaint");
     if (copy > 0 && create > 0 && repaint > 0)
         std::printf(
-            "\nCreating, laying out and painting a 240 x 320 dialog of %d children takes as long as %.1f "
+            "\nCreating, laying out and painting a 240 x 320 dialog of %d controls takes as long as %.1f "
             "framebuffer copies; a full repaint %.1f (target: at most 20)\n",
-            kChildren, copy / create, copy / repaint);
+            static_cast<int>(TheTemplate().controls.size()), copy / create, copy / repaint);
     return 0;
 }

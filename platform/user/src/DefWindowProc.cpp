@@ -27,10 +27,13 @@ void PaintFrame(Window* w) {
     HDC hdc = GetWindowDC(w->handle);
     if (!hdc)
         return;
-    RECT whole = WindowScreenRect(w);
-    RECT client = ClientScreenRect(w);
-    OffsetRect(&client, -whole.left, -whole.top);
-    ExcludeClipRect(hdc, client.left, client.top, client.right, client.bottom);
+    // Borders and edges stay inside the frame's insets; only a caption's text could reach the client area.
+    if ((w->style & WS_CAPTION) == WS_CAPTION) {
+        RECT whole = WindowScreenRect(w);
+        RECT client = ClientScreenRect(w);
+        OffsetRect(&client, -whole.left, -whole.top);
+        ExcludeClipRect(hdc, client.left, client.top, client.right, client.bottom);
+    }
     DrawFrame(w, hdc);
     ReleaseDC(w->handle, hdc);
 }

@@ -6,6 +6,7 @@
 
 #include "Internal.h"
 #include "gdi/Gdi.h"
+#include "gdi/Scoped.h"
 #include "user/Paint.h"
 #include "user/System.h"
 
@@ -123,10 +124,8 @@ void DrawIcon(HDC hdc, const Box& box) {
         color = RGB(220, 160, 0);
         sign = u"!";
     }
-    HBRUSH brush = CreateSolidBrush(color);
     RECT r = box.iconRect;
-    FillRect(hdc, &r, brush);
-    DeleteObject(brush);
+    gdi::FillSolid(hdc, r, color);
     SetTextColor(hdc, RGB(255, 255, 255));
     DrawTextW(hdc, sign, 1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
 }

@@ -558,17 +558,7 @@ int ReleaseDC(HWND, HDC hDC) {
 BOOL DrawFocusRect(HDC hDC, const RECT* lprc) {
     if (!lprc)
         return FALSE;
-    for (int x = lprc->left; x < lprc->right; x += 2) {
-        PatBlt(hDC, x, lprc->top, 1, 1, DSTINVERT);
-        if (lprc->bottom - 1 > lprc->top)
-            PatBlt(hDC, x, lprc->bottom - 1, 1, 1, DSTINVERT);
-    }
-    for (int y = lprc->top + 2; y < lprc->bottom - 1; y += 2) {
-        PatBlt(hDC, lprc->left, y, 1, 1, DSTINVERT);
-        if (lprc->right - 1 > lprc->left)
-            PatBlt(hDC, lprc->right - 1, y, 1, 1, DSTINVERT);
-    }
-    return TRUE;
+    return gdi::InvertDottedFrame(hDC, *lprc) ? TRUE : FALSE;
 }
 
 BOOL DrawEdge(HDC hdc, LPRECT qrc, UINT edge, UINT grfFlags) {

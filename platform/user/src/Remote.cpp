@@ -22,6 +22,7 @@
 #include <map>
 
 #include "Internal.h"
+#include "Wire.h"
 #include "kernel/DeviceRoot.h"
 #include "kernel/Errors.h"
 #include "kernel/Modules.h"
@@ -38,7 +39,6 @@ constexpr uint32_t kCopyData = 3;
 constexpr uint32_t kForeground = 4;
 constexpr uint32_t kReply = 0x80;
 constexpr size_t kMaxPayload = size_t{16} << 20;
-constexpr uint32_t kMaxStringUnits = 32768;
 constexpr int kReplyTimeoutMs = 30000;
 constexpr int kServeTimeoutMs = 5000;
 constexpr char kPrefix[] = "windows-";
@@ -54,56 +54,15 @@ struct Header {
 };
 static_assert(sizeof(Header) == 40);
 
-// Reads a payload; every read is checked against the bytes there are.
-class Reader {
-public:
-    explicit Reader(const std::vector<uint8_t>& bytes) : m_bytes(bytes) {}
-    template <typename T>
-    bool Get(T& value) {
-        if (m_bytes.size() - m_pos < sizeof(T))
-            return false;
-        std::memcpy(&value, m_bytes.data() + m_pos, sizeof(T));
-        m_pos += sizeof(T);
-        return true;
-    }
-    bool String(std::u16string& text) {
-        uint32_t units = 0;
-        if (!Get(units) || units > kMaxStringUnits || (m_bytes.size() - m_pos) / 2 < units)
-            return false;
-        text.resize(units);
-        std::memcpy(text.data(), m_bytes.data() + m_pos, size_t{units} * 2);
-        m_pos += size_t{units} * 2;
-        return true;
-    }
-
-private:
-    const std::vector<uint8_t>& m_bytes;
-    size_t m_pos = 0;
-};
-
-void PutString(std::vector<uint8_t>& out, const std::u16string& text) {
-    uint32_t units = static_cast<uint32_t>(std::min<size_t>(text.size(), kMaxStringUnits));
-    const auto* p = reinterpret_cast<const uint8_t*>(&units);
-    out.insert(out.end(), p, p + sizeof units);
-    const auto* q = reinterpret_cast<const uint8_t*>(text.data());
-    out.insert(out.end(), q, q + size_t{units} * 2);
+void PutEntry(WireWriter& out, const RemoteWindow& entry) {
+    out.Put(reinterpret_cast<uint64_t>(entry.hwnd));
+    out.Put(uint32_t{entry.visible ? 1u : 0u});
+    out.String(entry.title);
+    out.String(entry.className);
+    out.String(entry.module);
 }
 
-template <typename T>
-void Put(std::vector<uint8_t>& out, T value) {
-    const auto* p = reinterpret_cast<const uint8_t*>(&value);
-    out.insert(out.end(), p, p + sizeof value);
-}
-
-void PutEntry(std::vector<uint8_t>& out, const RemoteWindow& entry) {
-    Put(out, reinterpret_cast<uint64_t>(entry.hwnd));
-    Put(out, uint32_t{entry.visible ? 1u : 0u});
-    PutString(out, entry.title);
-    PutString(out, entry.className);
-    PutString(out, entry.module);
-}
-
-bool GetEntry(Reader& reader, RemoteWindow& entry) {
+bool GetEntry(WireReader& reader, RemoteWindow& entry) {
     uint64_t hwnd = 0;
     uint32_t visible = 0;
     if (!reader.Get(hwnd) || !reader.Get(visible) || !reader.String(entry.title) ||
@@ -213,19 +172,23 @@ void Serve(int connection) {
     HWND hwnd = reinterpret_cast<HWND>(request.hwnd);
     switch (request.type) {
     case kList: {
+        WireWriter entries;
         uint64_t count = 0;
         for (Window* top : Desktop()->children) {
             if (top->destroying)
                 continue;
-            PutEntry(out, EntryOf(top));
+            PutEntry(entries, EntryOf(top));
             ++count;
         }
         reply.wParam = count;
+        out = entries.Take();
         break;
     }
     case kInfo:
         if (Window* w = Peek(hwnd)) {
-            PutEntry(out, EntryOf(w));
+            WireWriter entry;
+            PutEntry(entry, EntryOf(w));
+            out = entry.Take();
             reply.wParam = 1;
         }
         break;
@@ -401,7 +364,7 @@ std::vector<RemoteWindow> OtherProcessesWindows() {
         auto header = Request(pid, request, {}, reply);
         if (!header)
             continue;
-        Reader reader(reply);
+        WireReader reader(reply);
         for (uint64_t i = 0; i < header->wParam; ++i) {
             RemoteWindow entry;
             if (!GetEntry(reader, entry) || ProcessOfHandle(entry.hwnd) != pid)
@@ -420,7 +383,7 @@ std::optional<RemoteWindow> RemoteWindowInfo(HWND hwnd) {
     auto header = Request(ProcessOfHandle(hwnd), request, {}, reply);
     if (!header || header->wParam != 1)
         return std::nullopt;
-    Reader reader(reply);
+    WireReader reader(reply);
     RemoteWindow entry;
     if (!GetEntry(reader, entry) || entry.hwnd != hwnd)
         return std::nullopt;
@@ -454,7 +417,7 @@ std::optional<LRESULT> RemoteCopyData(HWND hwnd, WPARAM wParam, const COPYDATAST
 }
 
 std::optional<RemoteReply> RemoteRequest(DWORD pid, uint32_t type, HWND hwnd, uint64_t wParam, uint64_t data,
-                                        const std::vector<uint8_t>& payload) {
+                                         const std::vector<uint8_t>& payload) {
     if (payload.size() > kMaxPayload)
         return kernel::Fail(ERROR_INVALID_PARAMETER, std::optional<RemoteReply>());
     Header request;

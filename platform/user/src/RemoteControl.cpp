@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "Internal.h"
+#include "Wire.h"
 #include "display/Display.h"
 #include "gdi/Surface.h"
 #include "kernel/DeviceRoot.h"
@@ -38,7 +39,6 @@ constexpr uint32_t kIdle = 0x13;
 constexpr uint32_t kListItems = 0x14;
 
 constexpr size_t kMaxEvents = 65536;
-constexpr uint32_t kMaxUnits = 32768;
 constexpr size_t kMaxWindows = 65536;
 constexpr LRESULT kMaxListItems = 100000;
 
@@ -47,52 +47,6 @@ constexpr UINT kListGetText = 0x0189;
 constexpr UINT kListGetTextLength = 0x018A;
 constexpr UINT kListGetCount = 0x018B;
 constexpr UINT kListGetSelection = 0x0188;
-
-class Writer {
-public:
-    template <typename T>
-    void Put(T value) {
-        const auto* p = reinterpret_cast<const uint8_t*>(&value);
-        m_bytes.insert(m_bytes.end(), p, p + sizeof value);
-    }
-    void String(std::u16string_view text) {
-        uint32_t units = static_cast<uint32_t>(std::min<size_t>(text.size(), kMaxUnits));
-        Put(units);
-        const auto* p = reinterpret_cast<const uint8_t*>(text.data());
-        m_bytes.insert(m_bytes.end(), p, p + size_t{units} * 2);
-    }
-    std::vector<uint8_t> Take() { return std::move(m_bytes); }
-
-private:
-    std::vector<uint8_t> m_bytes;
-};
-
-class Reader {
-public:
-    explicit Reader(const std::vector<uint8_t>& bytes) : m_bytes(bytes) {}
-    template <typename T>
-    bool Get(T& value) {
-        if (m_bytes.size() - m_pos < sizeof(T))
-            return false;
-        std::memcpy(&value, m_bytes.data() + m_pos, sizeof(T));
-        m_pos += sizeof(T);
-        return true;
-    }
-    bool String(std::u16string& text) {
-        uint32_t units = 0;
-        if (!Get(units) || units > kMaxUnits || (m_bytes.size() - m_pos) / 2 < units)
-            return false;
-        text.resize(units);
-        std::memcpy(text.data(), m_bytes.data() + m_pos, size_t{units} * 2);
-        m_pos += size_t{units} * 2;
-        return true;
-    }
-    bool AtEnd() const { return m_pos == m_bytes.size(); }
-
-private:
-    const std::vector<uint8_t>& m_bytes;
-    size_t m_pos = 0;
-};
 
 struct WireEvent {
     uint32_t kind;
@@ -106,7 +60,7 @@ static_assert(static_cast<int>(RawKind::KeyUp) == static_cast<int>(remote::Input
               static_cast<int>(RawKind::StylusDown) ==
                   static_cast<int>(remote::InputEvent::Kind::StylusDown));
 
-void PutWindow(Writer& out, Window* w, Window* parent, int32_t depth) {
+void PutWindow(WireWriter& out, Window* w, Window* parent, int32_t depth) {
     out.Put(reinterpret_cast<uint64_t>(w->handle));
     out.Put(reinterpret_cast<uint64_t>(parent ? parent->handle : nullptr));
     out.Put(depth);
@@ -123,7 +77,7 @@ void PutWindow(Writer& out, Window* w, Window* parent, int32_t depth) {
     out.String(w->text);
 }
 
-void PutTree(Writer& out, Window* w, Window* parent, int32_t depth, size_t& count) {
+void PutTree(WireWriter& out, Window* w, Window* parent, int32_t depth, size_t& count) {
     if (w->destroying || count >= kMaxWindows)
         return;
     ++count;
@@ -192,12 +146,12 @@ void ServeListItems(HWND hwnd, RemoteReply& reply) {
     if (count < 0)
         count = 0;
     count = std::min(count, kMaxListItems);
-    Writer out;
+    WireWriter out;
     out.Put(static_cast<uint32_t>(count));
     out.Put(static_cast<int32_t>(Send(w, kListGetSelection, 0, 0)));
     for (LRESULT i = 0; i < count && !w->destroyed; ++i) {
         LRESULT length = Send(w, kListGetTextLength, static_cast<WPARAM>(i), 0);
-        std::u16string text(static_cast<size_t>(std::clamp<LRESULT>(length, 0, kMaxUnits)) + 1, u'\0');
+        std::u16string text(static_cast<size_t>(std::clamp<LRESULT>(length, 0, kMaxWireUnits)) + 1, u'\0');
         LRESULT got =
             length < 0 ? 0
                        : Send(w, kListGetText, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
@@ -214,7 +168,7 @@ bool ServeControlRequest(uint32_t type, HWND hwnd, uint64_t, uint64_t, const std
                          RemoteReply& reply) {
     switch (type) {
     case kTree: {
-        Writer out;
+        WireWriter out;
         SIZE screen = gdi::ScreenSize();
         out.Put(static_cast<int32_t>(screen.cx));
         out.Put(static_cast<int32_t>(screen.cy));
@@ -260,7 +214,7 @@ std::optional<RemoteReply> Ask(DWORD process, uint32_t type, HWND hwnd = nullptr
     return RemoteRequest(process, type, hwnd, 0, 0, payload);
 }
 
-bool GetWindow(Reader& in, WindowInfo& info) {
+bool GetWindow(WireReader& in, WindowInfo& info) {
     uint64_t handle = 0, parent = 0;
     int32_t depth = 0, id = 0, left = 0, top = 0, right = 0, bottom = 0;
     uint32_t style = 0, exStyle = 0, visible = 0;
@@ -289,7 +243,7 @@ std::optional<ProcessWindows> Windows(DWORD process) {
     auto reply = Ask(process, kTree);
     if (!reply)
         return std::nullopt;
-    Reader in(reply->payload);
+    WireReader in(reply->payload);
     ProcessWindows result;
     result.process = process;
     int32_t width = 0, height = 0;
@@ -395,7 +349,7 @@ std::optional<ListItems> ListBoxItems(HWND window) {
         return std::nullopt;
     if (reply->wParam != 1)
         return kernel::Fail(ERROR_INVALID_WINDOW_HANDLE, std::optional<ListItems>());
-    Reader in(reply->payload);
+    WireReader in(reply->payload);
     uint32_t count = 0;
     int32_t selected = -1;
     if (!in.Get(count) || !in.Get(selected) || count > kMaxListItems)

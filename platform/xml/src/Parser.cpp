@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Tree.h"
+#include "crt/Utf8.h"
 #include "kernel/Files.h"
 #include "kernel/Handles.h"
 
@@ -49,41 +50,18 @@ private:
     XML_Parser m_parser;
 };
 
-// Expat reports well-formed UTF-8; anything else still decodes, as U+FFFD.
+// Expat reports well-formed UTF-8; anything else still decodes, a bad byte as U+FFFD.
 void AppendUtf8(std::u16string& out, std::string_view text) {
-    // The byte at an index, or -1 past the end.
-    auto byteAt = [&](size_t index) -> int {
-        return index < text.size() ? static_cast<unsigned char>(text[index]) : -1;
-    };
-    size_t i = 0;
-    while (i < text.size()) {
-        int lead = byteAt(i);
-        size_t length = lead < 0x80           ? 1
-                        : (lead >> 5) == 0x6  ? 2
-                        : (lead >> 4) == 0xE  ? 3
-                        : (lead >> 3) == 0x1E ? 4
-                                              : 0;
-        char32_t code =
-            length <= 1 ? static_cast<char32_t>(lead) : static_cast<char32_t>(lead & (0x7F >> length));
-        bool valid = length != 0;
-        for (size_t k = 1; valid && k < length; ++k) {
-            int next = byteAt(i + k);
-            valid = next >= 0 && (next & 0xC0) == 0x80;
-            code = code << 6 | static_cast<char32_t>(next & 0x3F);
-        }
-        if (!valid || code > 0x10FFFF) {
+    for (size_t i = 0; i < text.size();) {
+        char32_t code = 0;
+        size_t length = crt::DecodeUtf8(text, i, code);
+        if (length == 0) {
             out.push_back(u'\xFFFD');
             ++i;
             continue;
         }
+        crt::AppendUtf16(out, code);
         i += length;
-        if (code >= 0x10000) {
-            code -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(code));
-        }
     }
 }
 

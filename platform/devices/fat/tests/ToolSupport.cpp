@@ -12,6 +12,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "crt/Utf8.h"
+
 namespace fat::test {
 
 namespace fs = std::filesystem;
@@ -83,30 +85,7 @@ std::u16string U16(const std::string& utf8) {
 }
 
 std::string U8(const std::u16string& utf16) {
-    std::string out;
-    for (size_t i = 0; i < utf16.size(); ++i) {
-        uint32_t c = utf16[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < utf16.size()) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
-            ++i;
-        }
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return out;
+    return crt::ToUtf8(utf16);
 }
 
 ToolResult RunTool(const std::string& command) {

@@ -32,6 +32,11 @@ HDC CreateSurfaceDC(POINT origin, const Region& visible);
 bool SetSurfaceDCPlacement(HDC hdc, POINT origin, const Region& visible);
 bool DeleteSurfaceDC(HDC hdc);
 
+// Inverts every other pixel along the edges of rect, as a focus rectangle is drawn: along the top and
+// bottom rows from the left edge on, along the left and right columns from two pixels below the top.
+// False for a bad DC.
+bool InvertDottedFrame(HDC hdc, const RECT& rect);
+
 // The region behind an HRGN, and a new HRGN holding a region; false or NULL for a bad handle.
 bool GetRegion(HRGN rgn, Region& region);
 HRGN CreateRegionHandle(const Region& region);

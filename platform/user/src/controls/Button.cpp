@@ -8,6 +8,7 @@
 // automatic radio buttons of its group, before the parent gets BN_CLICKED.
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -40,16 +41,49 @@ Kind KindOf(LONG style) {
     }
 }
 
-// A disc of the given diameter whose bounding square starts at (x, y), drawn one row at a time.
-void FillDisc(HDC hdc, int x, int y, int diameter, HBRUSH brush) {
+// A disc of a diameter as runs of rows of one span each: the first row, the number of rows and the span's
+// left and right edges from the bounding square's left.
+struct DiscRun {
+    int top;
+    int rows;
+    int left;
+    int right;
+};
+
+std::vector<DiscRun> DiscRuns(int diameter) {
+    std::vector<DiscRun> runs;
     double radius = diameter / 2.0;
     for (int row = 0; row < diameter; ++row) {
         double dy = row + 0.5 - radius;
         double half = std::sqrt(std::max(0.0, radius * radius - dy * dy));
-        int left = x + static_cast<int>(std::lround(radius - half));
-        int right = x + static_cast<int>(std::lround(radius + half));
-        RECT line{left, y + row, right, y + row + 1};
-        FillRect(hdc, &line, brush);
+        int left = static_cast<int>(std::lround(radius - half));
+        int right = static_cast<int>(std::lround(radius + half));
+        if (!runs.empty() && runs.back().left == left && runs.back().right == right)
+            ++runs.back().rows;
+        else
+            runs.push_back(DiscRun{row, 1, left, right});
+    }
+    return runs;
+}
+
+// A disc of the given diameter whose bounding square starts at (x, y), filled one run of equal rows at a
+// time. The runs of the button's discs are worked out once.
+void FillDisc(HDC hdc, int x, int y, int diameter, HBRUSH brush) {
+    static const auto kRuns = [] {
+        std::array<std::vector<DiscRun>, kMarkSize + 1> runs;
+        for (int d = 0; d <= kMarkSize; ++d)
+            runs[static_cast<size_t>(d)] = DiscRuns(d);
+        return runs;
+    }();
+    std::vector<DiscRun> computed;
+    const std::vector<DiscRun>* runs = &computed;
+    if (diameter >= 0 && diameter <= kMarkSize)
+        runs = &kRuns[static_cast<size_t>(diameter)];
+    else
+        computed = DiscRuns(diameter);
+    for (const DiscRun& run : *runs) {
+        RECT band{x + run.left, y + run.top, x + run.right, y + run.top + run.rows};
+        FillRect(hdc, &band, brush);
     }
 }
 
@@ -161,7 +195,8 @@ public:
             return 0;
         case BM_SETSTYLE: {
             LONG style = GetWindowLongW(m_hwnd, GWL_STYLE);
-            SetWindowLongW(m_hwnd, GWL_STYLE, (style & ~BS_TYPEMASK) | (static_cast<LONG>(wParam) & BS_TYPEMASK));
+            SetWindowLongW(m_hwnd, GWL_STYLE,
+                           (style & ~BS_TYPEMASK) | (static_cast<LONG>(wParam) & BS_TYPEMASK));
             if (lParam)
                 Repaint();
             return 0;
@@ -270,13 +305,11 @@ private:
     }
 
     void Paint() {
-        PAINTSTRUCT ps;
-        HDC hdc = BeginPaint(m_hwnd, &ps);
-        if (!hdc)
+        ControlPaint paint(m_hwnd, m_font);
+        if (!paint)
             return;
-        RECT client;
-        GetClientRect(m_hwnd, &client);
-        SelectedObject font(hdc, FontOrSystem(m_font));
+        HDC hdc = paint.Dc();
+        RECT client = paint.Client();
         SetBkMode(hdc, TRANSPARENT);
         switch (Type()) {
         case Kind::Push:
@@ -290,7 +323,6 @@ private:
             PaintGroup(hdc, client);
             break;
         }
-        EndPaint(m_hwnd, &ps);
     }
 
     std::u16string Text() const { return WindowText(m_hwnd); }
@@ -326,20 +358,18 @@ private:
         int top = client.top + (client.bottom - client.top - kMarkSize) / 2;
         RECT mark{client.left, top, client.left + kMarkSize, top + kMarkSize};
         int face = m_pressed || !enabled ? COLOR_BTNFACE : COLOR_WINDOW;
-        COLORREF ink = GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT);
+        int ink = enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT;
+        int outline = enabled ? COLOR_WINDOWFRAME : COLOR_GRAYTEXT;
         if (Type() == Kind::Check) {
             FillSystemColor(hdc, mark, face);
-            FrameSystemColor(hdc, mark, enabled ? COLOR_WINDOWFRAME : COLOR_GRAYTEXT);
+            FrameSystemColor(hdc, mark, outline);
             if (m_check != BST_UNCHECKED)
-                DrawTick(hdc, mark, m_check == BST_INDETERMINATE ? GetSysColor(COLOR_GRAYTEXT) : ink);
+                DrawTick(hdc, mark, GetSysColorBrush(m_check == BST_INDETERMINATE ? COLOR_GRAYTEXT : ink));
         } else {
-            SolidBrush outline(GetSysColor(enabled ? COLOR_WINDOWFRAME : COLOR_GRAYTEXT));
-            FillDisc(hdc, mark.left, mark.top, kMarkSize, outline.Get());
+            FillDisc(hdc, mark.left, mark.top, kMarkSize, GetSysColorBrush(outline));
             FillDisc(hdc, mark.left + 1, mark.top + 1, kMarkSize - 2, GetSysColorBrush(face));
-            if (m_check == BST_CHECKED) {
-                SolidBrush dot(ink);
-                FillDisc(hdc, mark.left + 4, mark.top + 4, kMarkSize - 8, dot.Get());
-            }
+            if (m_check == BST_CHECKED)
+                FillDisc(hdc, mark.left + 4, mark.top + 4, kMarkSize - 8, GetSysColorBrush(ink));
         }
         SetTextColor(hdc, enabled ? textColor : GetSysColor(COLOR_GRAYTEXT));
         std::u16string text = Text();
@@ -358,12 +388,11 @@ private:
     }
 
     // A tick in three-pixel strokes inside the check box's square.
-    static void DrawTick(HDC hdc, const RECT& box, COLORREF color) {
-        SolidBrush brush(color);
+    static void DrawTick(HDC hdc, const RECT& box, HBRUSH brush) {
         static constexpr POINT kTick[] = {{3, 5}, {4, 6}, {5, 7}, {6, 6}, {7, 5}, {8, 4}, {9, 3}};
         for (POINT p : kTick) {
             RECT stroke{box.left + p.x, box.top + p.y, box.left + p.x + 1, box.top + p.y + 3};
-            FillRect(hdc, &stroke, brush.Get());
+            FillRect(hdc, &stroke, brush);
         }
     }
 
@@ -397,7 +426,7 @@ private:
 
 } // namespace
 
-const SystemClass kButtonWindowClass(WNDCLASSW{CS_DBLCLKS | CS_PARENTDC, ControlProc<Button>, 0, kStateBytes, nullptr,
-                                         nullptr, nullptr, nullptr, nullptr, u"BUTTON"});
+const SystemClass kButtonWindowClass(WNDCLASSW{CS_DBLCLKS | CS_PARENTDC, ControlProc<Button>, 0, kStateBytes,
+                                               nullptr, nullptr, nullptr, nullptr, nullptr, u"BUTTON"});
 
 } // namespace user::controls

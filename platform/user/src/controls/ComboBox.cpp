@@ -24,11 +24,6 @@ namespace {
 
 constexpr int kEditId = 1001;
 constexpr int kFieldPadding = 6;
-#ifndef VK_F4
-constexpr UINT kF4 = 0x73;
-#else
-constexpr UINT kF4 = VK_F4;
-#endif
 
 class ComboBox : public ControlBase {
 public:
@@ -219,7 +214,8 @@ private:
     bool Create(const CREATESTRUCTW* create) {
         m_fieldHeight = FontLineHeight(m_font) + kFieldPadding;
         LONG style = GetWindowLongW(m_hwnd, GWL_STYLE);
-        DWORD listStyle = WS_POPUP | WS_BORDER | LBS_NOTIFY | (style & WS_VSCROLL) | ((style & CBS_SORT) ? LBS_SORT : 0);
+        DWORD listStyle =
+            WS_POPUP | WS_BORDER | LBS_NOTIFY | (style & WS_VSCROLL) | ((style & CBS_SORT) ? LBS_SORT : 0);
         m_list = CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE, kComboListClassName, u"", listStyle, 0, 0,
                                  create->cx, m_fieldHeight, m_hwnd, nullptr, create->hInstance, m_hwnd);
         if (!m_list)
@@ -227,8 +223,8 @@ private:
         if (m_editable) {
             DWORD editStyle = WS_CHILD | WS_VISIBLE | ((style & CBS_AUTOHSCROLL) ? ES_AUTOHSCROLL : 0);
             m_edit = CreateWindowExW(0, u"EDIT", m_initialText.c_str(), editStyle, 0, 0, 0, 0, m_hwnd,
-                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(kEditId)), create->hInstance,
-                                     nullptr);
+                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(kEditId)),
+                                     create->hInstance, nullptr);
             if (!m_edit)
                 return false;
         }
@@ -343,7 +339,8 @@ private:
             return TRUE;
         }
         std::u16string wanted(text);
-        LRESULT found = List(LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(wanted.c_str()));
+        LRESULT found =
+            List(LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(wanted.c_str()));
         if (found < 0)
             return CB_ERR;
         Select(static_cast<int>(found));
@@ -524,13 +521,11 @@ private:
     // --- painting --------------------------------------------------------------------------------
 
     void Paint() {
-        PAINTSTRUCT ps;
-        HDC hdc = BeginPaint(m_hwnd, &ps);
-        if (!hdc)
+        ControlPaint paint(m_hwnd, m_font);
+        if (!paint)
             return;
-        RECT client;
-        GetClientRect(m_hwnd, &client);
-        SelectedObject font(hdc, FontOrSystem(m_font));
+        HDC hdc = paint.Dc();
+        RECT client = paint.Client();
         bool enabled = IsWindowEnabled(m_hwnd) != FALSE;
         HBRUSH background = RequestColors(m_hwnd, hdc, WM_CTLCOLOREDIT);
         COLORREF textColor = enabled ? GetTextColor(hdc) : GetSysColor(COLOR_GRAYTEXT);
@@ -540,8 +535,10 @@ private:
         FillSystemColor(hdc, button, m_dropped ? COLOR_WINDOWTEXT : COLOR_WINDOW);
         RECT divider{button.left - 1, button.top, button.left, button.bottom};
         FillSystemColor(hdc, divider, COLOR_WINDOWFRAME);
-        DrawArrow(hdc, button, true, true,
-                  GetSysColor(!enabled ? COLOR_GRAYTEXT : m_dropped ? COLOR_WINDOW : COLOR_WINDOWTEXT));
+        DrawArrow(hdc, button, Arrow::Down, ArrowDepth(button),
+                  GetSysColorBrush(!enabled    ? COLOR_GRAYTEXT
+                                   : m_dropped ? COLOR_WINDOW
+                                               : COLOR_WINDOWTEXT));
         if (!m_editable) {
             RECT field = FieldRect();
             field.right -= 1;
@@ -558,7 +555,6 @@ private:
             DrawTextW(hdc, text.c_str(), static_cast<int>(text.size()), &textRect,
                       DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
         }
-        EndPaint(m_hwnd, &ps);
     }
 
     const bool m_editable;
@@ -591,7 +587,8 @@ void ComboListLostCapture(HWND combo) {
         box->LostCapture();
 }
 
-const SystemClass kComboBoxWindowClass(WNDCLASSW{CS_DBLCLKS | CS_PARENTDC, ControlProc<ComboBox>, 0, kStateBytes,
-                                                 nullptr, nullptr, nullptr, nullptr, nullptr, u"COMBOBOX"});
+const SystemClass kComboBoxWindowClass(WNDCLASSW{CS_DBLCLKS | CS_PARENTDC, ControlProc<ComboBox>, 0,
+                                                 kStateBytes, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                                 u"COMBOBOX"});
 
 } // namespace user::controls

@@ -29,28 +29,24 @@ HBRUSH RequestColors(HWND hwnd, HDC hdc, UINT message, HWND target) {
     return reinterpret_cast<HBRUSH>(answer);
 }
 
-HFONT FontOrSystem(HFONT font) {
-    return font ? font : reinterpret_cast<HFONT>(GetStockObject(SYSTEM_FONT));
+ControlPaint::ControlPaint(HWND hwnd, HFONT font) : m_hwnd(hwnd), m_hdc(BeginPaint(hwnd, &m_ps)) {
+    if (!m_hdc)
+        return;
+    GetClientRect(hwnd, &m_client);
+    m_oldFont = SelectObject(m_hdc, FontOrSystem(font));
 }
 
-void FillColor(HDC hdc, const RECT& rect, COLORREF color) {
-    SolidBrush brush(color);
-    FillRect(hdc, &rect, brush.Get());
+ControlPaint::~ControlPaint() {
+    if (!m_hdc)
+        return;
+    if (m_oldFont)
+        SelectObject(m_hdc, m_oldFont);
+    EndPaint(m_hwnd, &m_ps);
 }
 
-void DrawArrow(HDC hdc, const RECT& box, bool vertical, bool forward, COLORREF color) {
+int ArrowDepth(const RECT& box) {
     int width = std::min(box.right - box.left, box.bottom - box.top);
-    int half = std::max(1, (width - 4) / 3);
-    int cx = (box.left + box.right) / 2;
-    int cy = (box.top + box.bottom) / 2;
-    SolidBrush brush(color);
-    for (int row = 0; row <= half; ++row) {
-        // Row 0 is the tip; each row is one pixel wider on each side.
-        int along = forward ? half / 2 - row : row - half / 2;
-        RECT line = vertical ? RECT{cx - row, cy + along, cx + row + 1, cy + along + 1}
-                             : RECT{cx + along, cy - row, cx + along + 1, cy + row + 1};
-        FillRect(hdc, &line, brush.Get());
-    }
+    return std::max(1, (width - 4) / 3) + 1;
 }
 
 void FillSystemColor(HDC hdc, const RECT& rect, int index) {
@@ -113,18 +109,6 @@ int TextMeasure::Width(std::u16string_view text) {
             width += found->second;
     }
     return width;
-}
-
-int FontLineHeight(HFONT font) {
-    HDC dc = CreateCompatibleDC(nullptr);
-    if (!dc)
-        return 8;
-    HGDIOBJ old = SelectObject(dc, FontOrSystem(font));
-    TEXTMETRICW metrics{};
-    GetTextMetricsW(dc, &metrics);
-    SelectObject(dc, old);
-    DeleteDC(dc);
-    return metrics.tmHeight > 0 ? metrics.tmHeight : 8;
 }
 
 POINT PointFromLParam(LPARAM lParam) {

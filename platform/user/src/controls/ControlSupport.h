@@ -9,6 +9,7 @@
 
 #include "crt/Types.h"
 #include "gdi/Gdi.h"
+#include "gdi/Scoped.h"
 #include "user/Controls.h"
 #include "user/Messages.h"
 #include "user/Paint.h"
@@ -88,48 +89,46 @@ void NotifyWindow(HWND target, HWND from, WORD code);
 // the brush it answers, or the system's brush when it answers none.
 HBRUSH RequestColors(HWND hwnd, HDC hdc, UINT message, HWND target = nullptr);
 
-// The font a control draws with: the one given with WM_SETFONT, else the system font.
-HFONT FontOrSystem(HFONT font);
+using gdi::Arrow;
+using gdi::FillSolid;
+using gdi::FontLineHeight;
+using gdi::FontOrSystem;
+using gdi::SelectedObject;
+using gdi::SolidBrush;
 
-// Selects an object into a DC for its scope.
-class SelectedObject {
+// The arrow of a scroll bar's or a drop-down's button: depth for a box of that size.
+int ArrowDepth(const RECT& box);
+// BeginPaint and EndPaint around a control's drawing, with the control's font selected in between (and
+// the previous font selected back before EndPaint).
+class ControlPaint {
 public:
-    SelectedObject(HDC hdc, HGDIOBJ object) : m_hdc(hdc), m_old(SelectObject(hdc, object)) {}
-    template <GdiObjectHandle H>
-    SelectedObject(HDC hdc, H object) : SelectedObject(hdc, reinterpret_cast<HGDIOBJ>(object)) {}
-    ~SelectedObject() {
-        if (m_old)
-            SelectObject(m_hdc, m_old);
-    }
-    SelectedObject(const SelectedObject&) = delete;
-    SelectedObject& operator=(const SelectedObject&) = delete;
+    ControlPaint(HWND hwnd, HFONT font);
+    ~ControlPaint();
+    ControlPaint(const ControlPaint&) = delete;
+    ControlPaint& operator=(const ControlPaint&) = delete;
+
+    // False when BeginPaint failed; nothing is to be drawn then.
+    explicit operator bool() const { return m_hdc != nullptr; }
+    HDC Dc() const { return m_hdc; }
+    const RECT& Client() const { return m_client; }
 
 private:
+    HWND m_hwnd;
+    PAINTSTRUCT m_ps{};
     HDC m_hdc;
-    HGDIOBJ m_old;
+    RECT m_client{0, 0, 0, 0};
+    HGDIOBJ m_oldFont = nullptr;
 };
 
-// A solid brush of any colour for its scope.
-class SolidBrush {
-public:
-    explicit SolidBrush(COLORREF color) : m_brush(CreateSolidBrush(color)) {}
-    ~SolidBrush() {
-        if (m_brush)
-            DeleteObject(m_brush);
-    }
-    SolidBrush(const SolidBrush&) = delete;
-    SolidBrush& operator=(const SolidBrush&) = delete;
-    HBRUSH Get() const { return m_brush; }
-
-private:
-    HBRUSH m_brush;
-};
-
-void FillColor(HDC hdc, const RECT& rect, COLORREF color);
-// A filled triangle centred in box, pointing up or left (back) or down or right (forward).
-void DrawArrow(HDC hdc, const RECT& box, bool vertical, bool forward, COLORREF color);
 void FillSystemColor(HDC hdc, const RECT& rect, int index);
 void FrameSystemColor(HDC hdc, const RECT& rect, int index);
+
+// The key that drops a combo box down.
+#ifndef VK_F4
+inline constexpr UINT kF4 = 0x73;
+#else
+inline constexpr UINT kF4 = VK_F4;
+#endif
 
 // Character widths and the line height of one font, measured once per character.
 class TextMeasure {
@@ -146,9 +145,6 @@ private:
     int m_lineHeight = -1;
     std::unordered_map<char16_t, int> m_widths;
 };
-
-// The line height of a font (its cell height).
-int FontLineHeight(HFONT font);
 
 POINT PointFromLParam(LPARAM lParam);
 bool IsShiftDown();

@@ -33,11 +33,6 @@ constexpr size_t kLargestLimit = 0x7FFFFFFE;
 constexpr int kMarginX = 2;
 constexpr int kMarginY = 1;
 constexpr int kCaretWidth = 2;
-#ifndef VK_F4
-constexpr UINT kF4 = 0x73;
-#else
-constexpr UINT kF4 = VK_F4;
-#endif
 
 enum class Source { Typing, Program };
 
@@ -205,9 +200,7 @@ private:
     bool HasVerticalBar() const { return m_multiline && (Style() & WS_VSCROLL); }
     bool HasHorizontalBar() const { return m_multiline && (Style() & WS_HSCROLL); }
     bool Wraps() const { return m_multiline && !(Style() & (ES_AUTOHSCROLL | WS_HSCROLL)); }
-    bool ScrollsHorizontally() const {
-        return m_multiline ? !Wraps() : (Style() & ES_AUTOHSCROLL) != 0;
-    }
+    bool ScrollsHorizontally() const { return m_multiline ? !Wraps() : (Style() & ES_AUTOHSCROLL) != 0; }
 
     // --- geometry --------------------------------------------------------------------------------
 
@@ -287,7 +280,8 @@ private:
 
     // Breaks [start, end) into lines no wider than width: after the last space that fits, else after the
     // last character that fits (at least one a line); spaces at a break stay at the end of the line.
-    void WrapParagraph(const std::u16string& text, size_t start, size_t end, int width, std::vector<Line>& lines) {
+    void WrapParagraph(const std::u16string& text, size_t start, size_t end, int width,
+                       std::vector<Line>& lines) {
         size_t pos = start;
         do {
             int used = 0;
@@ -355,7 +349,8 @@ private:
         if (m_multiline) {
             int row = client.y < f.top ? -1 : static_cast<int>((client.y - f.top) / LineHeight());
             long long wanted = static_cast<long long>(m_firstLine) + row;
-            line = static_cast<size_t>(std::clamp<long long>(wanted, 0, static_cast<long long>(m_lines.size()) - 1));
+            line = static_cast<size_t>(
+                std::clamp<long long>(wanted, 0, static_cast<long long>(m_lines.size()) - 1));
         }
         return PositionInLine(line, client.x - f.left + m_xOffset);
     }
@@ -435,21 +430,31 @@ private:
 
     void UpdateScrollBars() {
         if (HasVerticalBar()) {
-            SCROLLINFO info{sizeof(SCROLLINFO), SIF_ALL | SIF_DISABLENOSCROLL, 0,
-                            static_cast<int>(m_lines.size()) - 1, static_cast<UINT>(VisibleLines()),
-                            static_cast<int>(m_firstLine), 0};
+            SCROLLINFO info{sizeof(SCROLLINFO),
+                            SIF_ALL | SIF_DISABLENOSCROLL,
+                            0,
+                            static_cast<int>(m_lines.size()) - 1,
+                            static_cast<UINT>(VisibleLines()),
+                            static_cast<int>(m_firstLine),
+                            0};
             SetScrollInfo(m_hwnd, SB_VERT, &info, FALSE);
         }
         if (HasHorizontalBar()) {
             RECT f = FormatRect();
-            SCROLLINFO info{sizeof(SCROLLINFO), SIF_ALL | SIF_DISABLENOSCROLL, 0, WidestLine() + kCaretWidth,
-                            static_cast<UINT>(std::max(1, static_cast<int>(f.right - f.left))), m_xOffset, 0};
+            SCROLLINFO info{sizeof(SCROLLINFO),
+                            SIF_ALL | SIF_DISABLENOSCROLL,
+                            0,
+                            WidestLine() + kCaretWidth,
+                            static_cast<UINT>(std::max(1, static_cast<int>(f.right - f.left))),
+                            m_xOffset,
+                            0};
             SetScrollInfo(m_hwnd, SB_HORZ, &info, FALSE);
         }
         RECT client;
         GetClientRect(m_hwnd, &client);
         RECT area = TextArea();
-        m_vertical.SetRect(HasVerticalBar() ? RECT{area.right, client.top, client.right, area.bottom} : RECT{});
+        m_vertical.SetRect(HasVerticalBar() ? RECT{area.right, client.top, client.right, area.bottom}
+                                            : RECT{});
         m_horizontal.SetRect(HasHorizontalBar() ? RECT{client.left, area.bottom, area.right, client.bottom}
                                                 : RECT{});
     }
@@ -809,13 +814,11 @@ private:
     // --- painting --------------------------------------------------------------------------------
 
     void Paint() {
-        PAINTSTRUCT ps;
-        HDC hdc = BeginPaint(m_hwnd, &ps);
-        if (!hdc)
+        ControlPaint paint(m_hwnd, m_measure.Font());
+        if (!paint)
             return;
-        RECT client;
-        GetClientRect(m_hwnd, &client);
-        SelectedObject font(hdc, m_measure.Font());
+        HDC hdc = paint.Dc();
+        RECT client = paint.Client();
         bool enabled = IsWindowEnabled(m_hwnd) != FALSE;
         HBRUSH background =
             RequestColors(m_hwnd, hdc, ReadOnly() || !enabled ? WM_CTLCOLORSTATIC : WM_CTLCOLOREDIT);
@@ -862,10 +865,9 @@ private:
                 int x = f.left - m_xOffset + XOf(m_caret);
                 int y = f.top + static_cast<int>(line - m_firstLine) * height;
                 x = std::min(x, static_cast<int>(area.right) - kCaretWidth);
-                FillColor(hdc, RECT{x, y, x + kCaretWidth, y + height}, textColor);
+                FillSolid(hdc, RECT{x, y, x + kCaretWidth, y + height}, textColor);
             }
         }
-        EndPaint(m_hwnd, &ps);
     }
 
     const bool m_multiline;

@@ -30,11 +30,11 @@ ListBox::ListBox(HWND hwnd, const CREATESTRUCTW& create)
       m_notify((create.style & LBS_NOTIFY) != 0), m_sort((create.style & LBS_SORT) != 0),
       m_integral(!(create.style & LBS_NOINTEGRALHEIGHT) && !m_combo),
       m_disableNoScroll((create.style & LBS_DISABLENOSCROLL) != 0),
-      m_selection(m_combo                             ? Selection::Single
-                  : (create.style & LBS_NOSEL)        ? Selection::None
-                  : (create.style & LBS_EXTENDEDSEL)  ? Selection::Extended
-                  : (create.style & LBS_MULTIPLESEL)  ? Selection::Multiple
-                                                      : Selection::Single),
+      m_selection(m_combo                            ? Selection::Single
+                  : (create.style & LBS_NOSEL)       ? Selection::None
+                  : (create.style & LBS_EXTENDEDSEL) ? Selection::Extended
+                  : (create.style & LBS_MULTIPLESEL) ? Selection::Multiple
+                                                     : Selection::Single),
       m_itemHeight(FontLineHeight(nullptr)), m_bar(hwnd, SB_VERT) {}
 
 ListBox* ListBox::OfComboList(HWND hwnd) {
@@ -144,9 +144,9 @@ LRESULT ListBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         std::u16string_view text(reinterpret_cast<LPCWSTR>(lParam));
         int index = Count();
         if (m_sort) {
-            auto after = std::upper_bound(m_items.begin(), m_items.end(), text, [](std::u16string_view t, const Item& item) {
-                return CompareNoCase(t, item.text) < 0;
-            });
+            auto after = std::upper_bound(
+                m_items.begin(), m_items.end(), text,
+                [](std::u16string_view t, const Item& item) { return CompareNoCase(t, item.text) < 0; });
             index = static_cast<int>(after - m_items.begin());
         }
         return Insert(index, text);
@@ -287,8 +287,13 @@ bool ListBox::IsSelected(int index) const {
 void ListBox::UpdateScrollBar() {
     bool hasBar = (GetWindowLongW(m_hwnd, GWL_STYLE) & WS_VSCROLL) != 0;
     if (hasBar) {
-        SCROLLINFO info{sizeof(SCROLLINFO), SIF_RANGE | SIF_PAGE | SIF_POS, 0, std::max(0, Count() - 1),
-                        static_cast<UINT>(FullyVisible()), m_top, 0};
+        SCROLLINFO info{sizeof(SCROLLINFO),
+                        SIF_RANGE | SIF_PAGE | SIF_POS,
+                        0,
+                        std::max(0, Count() - 1),
+                        static_cast<UINT>(FullyVisible()),
+                        m_top,
+                        0};
         if (m_disableNoScroll)
             info.fMask |= SIF_DISABLENOSCROLL;
         SetScrollInfo(m_hwnd, SB_VERT, &info, FALSE);
@@ -297,8 +302,9 @@ void ListBox::UpdateScrollBar() {
     GetClientRect(m_hwnd, &client);
     bool shown = hasBar && ScrollValuesOf(m_hwnd, SB_VERT).shown;
     int width = GetSystemMetrics(SM_CXVSCROLL);
-    m_bar.SetRect(shown ? RECT{std::max(client.left, client.right - width), client.top, client.right, client.bottom}
-                        : RECT{});
+    m_bar.SetRect(
+        shown ? RECT{std::max(client.left, client.right - width), client.top, client.right, client.bottom}
+              : RECT{});
 }
 
 void ListBox::ScrollTo(int top) {
@@ -467,7 +473,8 @@ LRESULT ListBox::Find(WPARAM start, LPCWSTR text, bool exact) const {
         from = -1;
     for (int k = 1; k <= Count(); ++k) {
         size_t i = static_cast<size_t>((from + k) % Count());
-        bool match = exact ? CompareNoCase(m_items[i].text, wanted) == 0 : StartsWithNoCase(m_items[i].text, wanted);
+        bool match =
+            exact ? CompareNoCase(m_items[i].text, wanted) == 0 : StartsWithNoCase(m_items[i].text, wanted);
         if (match)
             return static_cast<LRESULT>(i);
     }
@@ -475,7 +482,8 @@ LRESULT ListBox::Find(WPARAM start, LPCWSTR text, bool exact) const {
 }
 
 int ListBox::FindByCharacter(WCHAR c, int after) const {
-    LRESULT found = Find(static_cast<WPARAM>(static_cast<INT_PTR>(after)), std::u16string(1, c).c_str(), false);
+    LRESULT found =
+        Find(static_cast<WPARAM>(static_cast<INT_PTR>(after)), std::u16string(1, c).c_str(), false);
     return found == LB_ERR ? -1 : static_cast<int>(found);
 }
 
@@ -778,13 +786,11 @@ void ListBox::OnComboRelease(POINT client) {
 // --- painting -------------------------------------------------------------------------------------
 
 void ListBox::Paint() {
-    PAINTSTRUCT ps;
-    HDC hdc = BeginPaint(m_hwnd, &ps);
-    if (!hdc)
+    ControlPaint paint(m_hwnd, m_font);
+    if (!paint)
         return;
-    RECT client;
-    GetClientRect(m_hwnd, &client);
-    SelectedObject font(hdc, FontOrSystem(m_font));
+    HDC hdc = paint.Dc();
+    RECT client = paint.Client();
     HBRUSH background = RequestColors(m_hwnd, hdc, WM_CTLCOLORLISTBOX, m_combo);
     bool enabled = IsWindowEnabled(m_hwnd) != FALSE;
     COLORREF textColor = enabled ? GetTextColor(hdc) : GetSysColor(COLOR_GRAYTEXT);
@@ -809,11 +815,10 @@ void ListBox::Paint() {
         if (m_focus && i == m_caret)
             DrawFocusRect(hdc, &item);
     }
-    EndPaint(m_hwnd, &ps);
 }
 
-const SystemClass kListBoxWindowClass(WNDCLASSW{CS_DBLCLKS, ControlProc<ListBox>, 0, kStateBytes, nullptr, nullptr,
-                                                nullptr, nullptr, nullptr, u"LISTBOX"});
+const SystemClass kListBoxWindowClass(WNDCLASSW{CS_DBLCLKS, ControlProc<ListBox>, 0, kStateBytes, nullptr,
+                                                nullptr, nullptr, nullptr, nullptr, u"LISTBOX"});
 const SystemClass kComboListWindowClass(WNDCLASSW{CS_SAVEBITS, ControlProc<ListBox>, 0, kStateBytes, nullptr,
                                                   nullptr, nullptr, nullptr, nullptr, kComboListClassName});
 

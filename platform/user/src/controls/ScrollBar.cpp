@@ -134,15 +134,17 @@ void ScrollBar::Draw(HDC hdc) const {
     Layout layout = Compute(values);
     FillSystemColor(hdc, layout.track, COLOR_SCROLLBAR);
     FrameSystemColor(hdc, m_rect, COLOR_WINDOWFRAME);
-    auto drawButton = [&](const RECT& box, bool forward, ScrollPart part) {
+    auto drawButton = [&](const RECT& box, Arrow direction, ScrollPart part) {
         bool pressed = m_part == part && HitTest(m_last) == part;
         FillSystemColor(hdc, box, pressed ? COLOR_WINDOWTEXT : COLOR_WINDOW);
         FrameSystemColor(hdc, box, COLOR_WINDOWFRAME);
-        COLORREF arrow = GetSysColor(!layout.enabled ? COLOR_GRAYTEXT : pressed ? COLOR_WINDOW : COLOR_WINDOWTEXT);
-        DrawArrow(hdc, box, Vertical(), forward, arrow);
+        HBRUSH arrow = GetSysColorBrush(!layout.enabled ? COLOR_GRAYTEXT
+                                        : pressed       ? COLOR_WINDOW
+                                                        : COLOR_WINDOWTEXT);
+        DrawArrow(hdc, box, direction, ArrowDepth(box), arrow);
     };
-    drawButton(layout.back, false, ScrollPart::LineBack);
-    drawButton(layout.forward, true, ScrollPart::LineForward);
+    drawButton(layout.back, Vertical() ? Arrow::Up : Arrow::Left, ScrollPart::LineBack);
+    drawButton(layout.forward, Vertical() ? Arrow::Down : Arrow::Right, ScrollPart::LineForward);
     if (layout.hasThumb) {
         FillSystemColor(hdc, layout.thumb, COLOR_WINDOW);
         FrameSystemColor(hdc, layout.thumb, COLOR_WINDOWFRAME);
@@ -182,7 +184,8 @@ int ScrollBar::TrackPosAt(POINT client) const {
     ScrollValues values = ScrollValuesOf(m_owner, m_bar);
     Layout layout = Compute(values);
     int trackStart = Vertical() ? layout.track.top : layout.track.left;
-    int trackLength = Vertical() ? layout.track.bottom - layout.track.top : layout.track.right - layout.track.left;
+    int trackLength =
+        Vertical() ? layout.track.bottom - layout.track.top : layout.track.right - layout.track.left;
     int thumb = Vertical() ? layout.thumb.bottom - layout.thumb.top : layout.thumb.right - layout.thumb.left;
     int room = trackLength - thumb;
     long long positions = static_cast<long long>(values.MaxPos()) - values.min;

@@ -72,13 +72,11 @@ private:
     }
 
     void Paint() {
-        PAINTSTRUCT ps;
-        HDC hdc = BeginPaint(m_hwnd, &ps);
-        if (!hdc)
+        ControlPaint paint(m_hwnd, m_font);
+        if (!paint)
             return;
-        RECT client;
-        GetClientRect(m_hwnd, &client);
-        SelectedObject font(hdc, FontOrSystem(m_font));
+        HDC hdc = paint.Dc();
+        RECT client = paint.Client();
         HBRUSH background = RequestColors(m_hwnd, hdc, WM_CTLCOLORSTATIC);
         FillRect(hdc, &client, background);
         if (!IsWindowEnabled(m_hwnd))
@@ -87,7 +85,6 @@ private:
         std::u16string text = WindowText(m_hwnd);
         DrawTextW(hdc, text.c_str(), static_cast<int>(text.size()), &client,
                   Format(GetWindowLongW(m_hwnd, GWL_STYLE)));
-        EndPaint(m_hwnd, &ps);
     }
 
     HFONT m_font = nullptr;
@@ -95,7 +92,7 @@ private:
 
 } // namespace
 
-const SystemClass kStaticWindowClass(WNDCLASSW{CS_PARENTDC, ControlProc<Static>, 0, kStateBytes, nullptr, nullptr,
-                                               nullptr, nullptr, nullptr, u"STATIC"});
+const SystemClass kStaticWindowClass(WNDCLASSW{CS_PARENTDC, ControlProc<Static>, 0, kStateBytes, nullptr,
+                                               nullptr, nullptr, nullptr, nullptr, u"STATIC"});
 
 } // namespace user::controls
