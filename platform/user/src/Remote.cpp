@@ -42,6 +42,9 @@ constexpr size_t kMaxPayload = size_t{16} << 20;
 constexpr int kReplyTimeoutMs = 30000;
 constexpr int kServeTimeoutMs = 5000;
 constexpr char kPrefix[] = "windows-";
+// The name a process's socket has until it listens; shorter than the public one, so it fits wherever that
+// does.
+constexpr char kPendingPrefix[] = "w-";
 
 struct Header {
     uint32_t magic = kMagic;
@@ -294,17 +297,23 @@ void EnsureListening() {
     if (listener.fd >= 0 && listener.path == path)
         return;
     listener.Close();
+    // The socket is bound and listening under a name of its own before it takes its public name: a
+    // client that connected between bind and listen would be refused and take the name for a leftover.
+    std::filesystem::path pending =
+        kernel::RuntimeFolder() / (std::string(kPendingPrefix) + std::to_string(ThisProcess()));
     sockaddr_un address;
-    if (!FillAddress(path, address))
+    if (!FillAddress(pending, address))
         return;
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0)
         return;
     std::error_code ignored;
     std::filesystem::create_directories(path.parent_path(), ignored);
-    std::filesystem::remove(path, ignored);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 16) != 0) {
+    std::filesystem::remove(pending, ignored);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 16) != 0 ||
+        ::rename(pending.c_str(), path.c_str()) != 0) {
         ::close(fd);
+        std::filesystem::remove(pending, ignored);
         return;
     }
     listener.fd = fd;
