@@ -1,80 +1,23 @@
 #include <gtest/gtest.h>
 
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/keysym.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <string>
 #include <vector>
 
+#include "Xvfb.h"
 #include "display/Display.h"
 #include "gdi/Gdi.h"
 #include "gdi/Region.h"
 #include "gdi/Surface.h"
 
-extern char** environ;
+// Xlib's macros collide with names above; it comes last.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
 
 namespace {
-
-// An Xvfb server of the test's own, on a display number it picks itself. It does not reset when its last
-// client leaves, so the test can connect again at once.
-class Xvfb {
-public:
-    Xvfb() {
-        int fds[2];
-        if (::pipe(fds) != 0)
-            return;
-        std::string fd = std::to_string(fds[1]);
-        const char* argv[] = {"Xvfb",       "-displayfd", fd.c_str(), "-screen",  "0",
-                              "640x800x24", "-nolisten",  "tcp",      "-noreset", nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addclose(&actions, fds[0]);
-        int spawned = ::posix_spawnp(&m_pid, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(fds[1]);
-        if (spawned != 0) {
-            m_pid = 0;
-            ::close(fds[0]);
-            return;
-        }
-        // The server writes its display number once it accepts connections.
-        std::string number;
-        pollfd wait{fds[0], POLLIN, 0};
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (std::chrono::steady_clock::now() < deadline && ::poll(&wait, 1, 200) >= 0) {
-            if (!(wait.revents & (POLLIN | POLLHUP)))
-                continue;
-            char c = 0;
-            if (::read(fds[0], &c, 1) != 1 || c == '\n')
-                break;
-            number.push_back(c);
-        }
-        ::close(fds[0]);
-        if (!number.empty())
-            m_name = ":" + number;
-    }
-    Xvfb(const Xvfb&) = delete;
-    Xvfb& operator=(const Xvfb&) = delete;
-    ~Xvfb() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGTERM);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-    }
-    const std::string& Name() const { return m_name; }
-
-private:
-    pid_t m_pid = 0;
-    std::string m_name;
-};
 
 // Pumps the screen's input until the handler has count events or two seconds have passed.
 void PumpUntil(const std::vector<display::InputEvent>& events, size_t count) {

@@ -2,19 +2,15 @@
 // window under Xvfb where a tap sent through X arrives as stylus messages.
 
 #include <gtest/gtest.h>
-#include <png.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
-#include <optional>
-#include <string>
+#include <functional>
 #include <vector>
 
+#include "PngReader.h"
+#include "Xvfb.h"
+#include "display/Display.h"
 #include "user/User.h"
 #include "user/WindowTest.h"
 
@@ -22,8 +18,6 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
-
-extern char** environ;
 
 namespace {
 
@@ -113,29 +107,6 @@ void CheckScene(const Scene& scene, const std::function<COLORREF(int, int)>& pix
     EXPECT_EQ(pixel(5, 5), OnScreen(GetSysColor(COLOR_BACKGROUND)));
 }
 
-struct Image {
-    int width = 0;
-    int height = 0;
-    std::vector<uint8_t> rgb;
-    COLORREF At(int x, int y) const {
-        size_t i = (static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)) * 3;
-        return RGB(rgb[i], rgb[i + 1], rgb[i + 2]);
-    }
-};
-
-std::optional<Image> ReadPng(const std::filesystem::path& file) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, file.c_str()))
-        return std::nullopt;
-    image.format = PNG_FORMAT_RGB;
-    Image result{static_cast<int>(image.width), static_cast<int>(image.height), {}};
-    result.rgb.resize(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, result.rgb.data(), 0, nullptr))
-        return std::nullopt;
-    return result;
-}
-
 class SceneTest : public user::test::WindowTest {};
 
 TEST_F(SceneTest, ASceneOfFramedWindowsRendersHeadlessAndSavesAsAPng) {
@@ -158,58 +129,6 @@ TEST_F(SceneTest, ASceneOfFramedWindowsRendersHeadlessAndSavesAsAPng) {
     CheckScene(scene, [](int x, int y) { return user::test::ScreenPixel(x, y); });
 }
 
-// An Xvfb server of the test's own, on a display number it picks itself.
-class Xvfb {
-public:
-    Xvfb() {
-        int fds[2];
-        if (::pipe(fds) != 0)
-            return;
-        std::string fd = std::to_string(fds[1]);
-        const char* argv[] = {"Xvfb",       "-displayfd", fd.c_str(), "-screen",  "0",
-                              "640x800x24", "-nolisten",  "tcp",      "-noreset", nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addclose(&actions, fds[0]);
-        int spawned = ::posix_spawnp(&m_pid, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(fds[1]);
-        if (spawned != 0) {
-            m_pid = 0;
-            ::close(fds[0]);
-            return;
-        }
-        // The server writes its display number once it accepts connections.
-        std::string number;
-        pollfd wait{fds[0], POLLIN, 0};
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (std::chrono::steady_clock::now() < deadline && ::poll(&wait, 1, 200) >= 0) {
-            if (!(wait.revents & (POLLIN | POLLHUP)))
-                continue;
-            char c = 0;
-            if (::read(fds[0], &c, 1) != 1 || c == '\n')
-                break;
-            number.push_back(c);
-        }
-        ::close(fds[0]);
-        if (!number.empty())
-            m_name = ":" + number;
-    }
-    Xvfb(const Xvfb&) = delete;
-    Xvfb& operator=(const Xvfb&) = delete;
-    ~Xvfb() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGTERM);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-    }
-    const std::string& Name() const { return m_name; }
-
-private:
-    pid_t m_pid = 0;
-    std::string m_name;
-};
-
 TEST_F(SceneTest, TheSceneShowsInAnX11WindowAndATapThroughXArrivesAsStylusMessages) {
     Xvfb server;
     ASSERT_FALSE(server.Name().empty()) << "Xvfb did not start (is the xvfb package installed?)";
@@ -223,23 +142,7 @@ TEST_F(SceneTest, TheSceneShowsInAnX11WindowAndATapThroughXArrivesAsStylusMessag
 
     ::Display* peer = XOpenDisplay(server.Name().c_str());
     ASSERT_NE(peer, nullptr);
-    Window window = 0;
-    {
-        // The window the display opened is the only top-level one with our size.
-        Window root = DefaultRootWindow(peer);
-        Window parent = 0;
-        Window* children = nullptr;
-        unsigned int count = 0;
-        XQueryTree(peer, root, &root, &parent, &children, &count);
-        for (unsigned int i = 0; i < count; ++i) {
-            XWindowAttributes attributes{};
-            if (XGetWindowAttributes(peer, children[i], &attributes) && attributes.width == 240 &&
-                attributes.height == 320)
-                window = children[i];
-        }
-        if (children)
-            XFree(children);
-    }
+    Window window = display::X11WindowId();
     ASSERT_NE(window, 0u);
     XImage* image = XGetImage(peer, window, 0, 0, 240, 320, AllPlanes, ZPixmap);
     ASSERT_NE(image, nullptr);

@@ -1,9 +1,20 @@
-// A dialog holding every standard control, rendered headless, saved as a PNG beside the test binary and
-// checked at chosen pixels.
+// A dialog holding every standard control: rendered headless, saved as a PNG beside the test binary and
+// checked at chosen pixels; and shown in an X11 window under Xvfb, where a tap sent through X works it.
 
+#include <chrono>
 #include <filesystem>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
 
 #include "ControlTest.h"
+#include "Xvfb.h"
+#include "display/Display.h"
+
+// Xlib's macros collide with names above; it comes last.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace {
 
@@ -25,46 +36,118 @@ enum : WORD {
     kNotes,
 };
 
-class ControlDialogTest : public controls_test::ControlTest {};
+// Every pixel of the screen, row by row.
+std::vector<COLORREF> ScreenPixels(SIZE size) {
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < size.cy; ++y)
+        for (int x = 0; x < size.cx; ++x)
+            pixels.push_back(user::test::ScreenPixel(x, y));
+    return pixels;
+}
+
+// Every pixel of the X window as the server holds it, row by row; empty when it cannot be read.
+std::vector<COLORREF> WindowPixels(::Display* peer, Window window, SIZE size) {
+    XImage* image = XGetImage(peer, window, 0, 0, static_cast<unsigned>(size.cx),
+                              static_cast<unsigned>(size.cy), AllPlanes, ZPixmap);
+    if (!image)
+        return {};
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < size.cy; ++y)
+        for (int x = 0; x < size.cx; ++x) {
+            unsigned long v = XGetPixel(image, x, y);
+            pixels.push_back(RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF));
+        }
+    XDestroyImage(image);
+    return pixels;
+}
+
+// Empty when the images are equal, else how many pixels differ and where the first one is.
+std::string Difference(const std::vector<COLORREF>& shown, const std::vector<COLORREF>& expected, SIZE size) {
+    if (shown.size() != expected.size())
+        return "the images differ in size";
+    size_t count = 0;
+    std::ostringstream first;
+    for (size_t i = 0; i < shown.size(); ++i) {
+        if (shown[i] == expected[i])
+            continue;
+        if (count++ == 0)
+            first << " first at (" << i % static_cast<size_t>(size.cx) << ", "
+                  << i / static_cast<size_t>(size.cx) << "): " << std::hex << shown[i] << " instead of "
+                  << expected[i];
+    }
+    return count == 0 ? std::string() : std::to_string(count) + " pixels differ," + first.str();
+}
+
+// A stylus tap as the X server would send it for a mouse click at a window pixel.
+void TapThroughX(::Display* peer, Window window, POINT at) {
+    for (int type : {ButtonPress, ButtonRelease}) {
+        XEvent event{};
+        event.xbutton.type = type;
+        event.xbutton.display = peer;
+        event.xbutton.window = window;
+        event.xbutton.root = DefaultRootWindow(peer);
+        event.xbutton.x = at.x;
+        event.xbutton.y = at.y;
+        event.xbutton.button = Button1;
+        event.xbutton.same_screen = True;
+        XSendEvent(peer, window, True, type == ButtonPress ? ButtonPressMask : ButtonReleaseMask, &event);
+    }
+    XFlush(peer);
+}
+
+class ControlDialogTest : public controls_test::ControlTest {
+protected:
+    // A captioned dialog with one or more of every standard control, filled in: the list's second item
+    // selected, a choice in each combo box, the check box and the first radio button checked, a selection
+    // in the notes and the caret at the end of the focused name.
+    HWND MakeEveryControlDialog() {
+        const user::DialogItem items[] = {
+            {user::kStaticClass, u"Name:", kLabel, 4, 5, 30, 8, SS_LEFT},
+            {user::kEditClass, u"Ferrovane", kName, 36, 3, 112, 12, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL},
+            {user::kEditClass, u"secret", kPassword, 36, 17, 112, 12, WS_BORDER | WS_TABSTOP | ES_PASSWORD},
+            {user::kStaticClass, u"Centred label", kCentred, 4, 32, 144, 8, SS_CENTER},
+            {user::kButtonClass, u"Check", kCheck, 4, 44, 60, 10, WS_TABSTOP | BS_AUTOCHECKBOX},
+            {user::kButtonClass, u"Group", kGroup, 70, 40, 78, 32, BS_GROUPBOX},
+            {user::kButtonClass, u"Kb", kRadioA, 76, 50, 60, 9, WS_GROUP | WS_TABSTOP | BS_AUTORADIOBUTTON},
+            {user::kButtonClass, u"Mb", kRadioB, 76, 60, 60, 9, BS_AUTORADIOBUTTON},
+            {user::kListBoxClass, nullptr, kList, 4, 76, 64, 52,
+             WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY},
+            {user::kComboBoxClass, nullptr, kDropList, 72, 76, 76, 60,
+             WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST},
+            {user::kComboBoxClass, u"", kDropDown, 72, 92, 76, 60, WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWN},
+            {user::kEditClass, u"First line\r\nSecond line\r\nThird line\r\nFourth line", kNotes, 72, 108, 76,
+             24, WS_BORDER | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | ES_NOHIDESEL},
+            {user::kButtonClass, u"OK", IDOK, 28, 138, 44, 14, WS_TABSTOP | BS_DEFPUSHBUTTON},
+            {user::kButtonClass, u"Cancel", IDCANCEL, 80, 138, 44, 14, WS_TABSTOP},
+        };
+        const user::DialogTemplateBytes bytes(
+            {WS_POPUP | WS_CAPTION | WS_VISIBLE, 0, 2, 14, 152, 156, u"Controls", 8, u"MS Shell Dlg"}, items);
+        m_dialog = CreateDialogIndirectParamW(nullptr, bytes.Template(), nullptr, nullptr, 0);
+        if (!m_dialog)
+            return nullptr;
+
+        for (const char16_t* text :
+             {u"Alpha", u"Beta", u"Gamma", u"Delta", u"Epsilon", u"Zeta", u"Eta", u"Theta"})
+            SendMessageW(Item(kList), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+        SendMessageW(Item(kList), LB_SETCURSEL, 1, 0);
+        for (const char16_t* text : {u"Containers (*.fvc)", u"All files (*.*)"}) {
+            SendMessageW(Item(kDropList), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+            SendMessageW(Item(kDropDown), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+        }
+        SendMessageW(Item(kDropList), CB_SETCURSEL, 0, 0);
+        SendMessageW(Item(kDropDown), CB_SETCURSEL, 1, 0);
+        CheckDlgButton(m_dialog, kCheck, BST_CHECKED);
+        CheckDlgButton(m_dialog, kRadioA, BST_CHECKED);
+        SendMessageW(Item(kNotes), EM_SETSEL, 0, 5);
+        SetFocus(Item(kName));
+        SendMessageW(Item(kName), EM_SETSEL, 9, 9);
+        user::test::RunUntilIdle();
+        return m_dialog;
+    }
+};
 
 TEST_F(ControlDialogTest, EveryStandardControlRendersInTheHandheldLook) {
-    const user::DialogItem items[] = {
-        {user::kStaticClass, u"Name:", kLabel, 4, 5, 30, 8, SS_LEFT},
-        {user::kEditClass, u"Ferrovane", kName, 36, 3, 112, 12, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL},
-        {user::kEditClass, u"secret", kPassword, 36, 17, 112, 12, WS_BORDER | WS_TABSTOP | ES_PASSWORD},
-        {user::kStaticClass, u"Centred label", kCentred, 4, 32, 144, 8, SS_CENTER},
-        {user::kButtonClass, u"Check", kCheck, 4, 44, 60, 10, WS_TABSTOP | BS_AUTOCHECKBOX},
-        {user::kButtonClass, u"Group", kGroup, 70, 40, 78, 32, BS_GROUPBOX},
-        {user::kButtonClass, u"Kb", kRadioA, 76, 50, 60, 9, WS_GROUP | WS_TABSTOP | BS_AUTORADIOBUTTON},
-        {user::kButtonClass, u"Mb", kRadioB, 76, 60, 60, 9, BS_AUTORADIOBUTTON},
-        {user::kListBoxClass, nullptr, kList, 4, 76, 64, 52, WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY},
-        {user::kComboBoxClass, nullptr, kDropList, 72, 76, 76, 60, WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST},
-        {user::kComboBoxClass, u"", kDropDown, 72, 92, 76, 60, WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWN},
-        {user::kEditClass, u"First line\r\nSecond line\r\nThird line\r\nFourth line", kNotes, 72, 108, 76, 24,
-         WS_BORDER | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | ES_NOHIDESEL},
-        {user::kButtonClass, u"OK", IDOK, 28, 138, 44, 14, WS_TABSTOP | BS_DEFPUSHBUTTON},
-        {user::kButtonClass, u"Cancel", IDCANCEL, 80, 138, 44, 14, WS_TABSTOP},
-    };
-    const user::DialogTemplateBytes bytes(
-        {WS_POPUP | WS_CAPTION | WS_VISIBLE, 0, 2, 14, 152, 156, u"Controls", 8, u"MS Shell Dlg"}, items);
-    m_dialog = CreateDialogIndirectParamW(nullptr, bytes.Template(), nullptr, nullptr, 0);
-    ASSERT_NE(m_dialog, nullptr);
-
-    for (const char16_t* text : {u"Alpha", u"Beta", u"Gamma", u"Delta", u"Epsilon", u"Zeta", u"Eta", u"Theta"})
-        SendMessageW(Item(kList), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-    SendMessageW(Item(kList), LB_SETCURSEL, 1, 0);
-    for (const char16_t* text : {u"Containers (*.fvc)", u"All files (*.*)"}) {
-        SendMessageW(Item(kDropList), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-        SendMessageW(Item(kDropDown), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-    }
-    SendMessageW(Item(kDropList), CB_SETCURSEL, 0, 0);
-    SendMessageW(Item(kDropDown), CB_SETCURSEL, 1, 0);
-    CheckDlgButton(m_dialog, kCheck, BST_CHECKED);
-    CheckDlgButton(m_dialog, kRadioA, BST_CHECKED);
-    SendMessageW(Item(kNotes), EM_SETSEL, 0, 5);
-    SetFocus(Item(kName));
-    SendMessageW(Item(kName), EM_SETSEL, 9, 9);
-    user::test::RunUntilIdle();
+    ASSERT_NE(MakeEveryControlDialog(), nullptr);
 
     std::filesystem::path png = std::filesystem::path(CONTROLS_TEST_OUTPUT_DIR) / "standard-controls.png";
     ASSERT_TRUE(user::test::SaveScreenshot(png));
@@ -130,6 +213,41 @@ TEST_F(ControlDialogTest, EveryStandardControlRendersInTheHandheldLook) {
     // The button shows the list is down.
     EXPECT_EQ(user::test::WindowPixel(Item(kDropList), arrowX - 3, 3), black);
     DestroyWindow(m_dialog);
+}
+
+TEST_F(ControlDialogTest, TheDialogShowsTheSameInAnX11WindowAndATapThroughXUnchecksTheCheckBox) {
+    ASSERT_NE(MakeEveryControlDialog(), nullptr);
+    const SIZE size = ScreenSize();
+    const std::vector<COLORREF> headless = ScreenPixels(size);
+
+    Xvfb server;
+    ASSERT_FALSE(server.Name().empty()) << "Xvfb did not start (is the xvfb package installed?)";
+    // Back to the headless screen before the server goes, however the test ends.
+    struct Headless {
+        ~Headless() { user::test::ResetWindowSystem(); }
+    } headlessAgain;
+    ASSERT_TRUE(user::test::UseX11Display(server.Name(), 1));
+    user::test::RunUntilIdle();
+    std::unique_ptr<::Display, int (*)(::Display*)> peer(XOpenDisplay(server.Name().c_str()), XCloseDisplay);
+    ASSERT_NE(peer, nullptr);
+    Window window = display::X11WindowId();
+    ASSERT_NE(window, 0u);
+    EXPECT_EQ(Difference(WindowPixels(peer.get(), window, size), headless, size), "");
+
+    // A tap on the check box's box unticks it, on the screen and in the X window.
+    RECT check = user::test::ScreenRect(Item(kCheck));
+    TapThroughX(peer.get(), window, POINT{check.left + 6, (check.top + check.bottom) / 2});
+    EXPECT_TRUE(user::test::RunUntil([&] { return IsDlgButtonChecked(m_dialog, kCheck) == BST_UNCHECKED; },
+                                     std::chrono::seconds(5)));
+    user::test::RunUntilIdle();
+    POINT tick{6, (check.bottom - check.top - 13) / 2 + 7};
+    ClientToScreen(Item(kCheck), &tick);
+    size_t at = static_cast<size_t>(tick.y) * static_cast<size_t>(size.cx) + static_cast<size_t>(tick.x);
+    std::vector<COLORREF> shown = WindowPixels(peer.get(), window, size);
+    ASSERT_EQ(shown.size(), headless.size());
+    EXPECT_EQ(headless[at], SystemOnScreen(COLOR_WINDOWTEXT));
+    EXPECT_EQ(shown[at], SystemOnScreen(COLOR_WINDOW));
+    EXPECT_EQ(Difference(shown, ScreenPixels(size), size), "");
 }
 
 } // namespace
