@@ -113,10 +113,8 @@ BENCHMARK(OpenSslAes);
 } // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
     testing_support::ThroughputReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    reporter.RunSelected(argc, argv);
     double write = reporter.MegabytesPerSecond("DriverTransfer/write");
     double read = reporter.MegabytesPerSecond("DriverTransfer/read");
     double copy = reporter.MegabytesPerSecond("PlainCopy");

@@ -354,7 +354,7 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult
     } else {
         UINT key = message;
         UINT code = 0;
-        if (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC)
+        if (user::IsCtlColorMessage(message))
             key = WM_CTLCOLOR;
         if (message == WM_REFLECT_BASE + WM_COMMAND)
             code = HIWORD(wParam);
@@ -449,19 +449,13 @@ BOOL CWnd::ReflectChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
     case WM_HSCROLL:
     case WM_VSCROLL:
         return OnWndMsg(WM_REFLECT_BASE + message, wParam, lParam, pResult);
-    case WM_CTLCOLORMSGBOX:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORDLG:
-    case WM_CTLCOLORSCROLLBAR:
-    case WM_CTLCOLORSTATIC: {
-        afx::CtlColorArgs args{m_hWnd, reinterpret_cast<HDC>(wParam), message - WM_CTLCOLORMSGBOX};
-        return OnWndMsg(WM_REFLECT_BASE + WM_CTLCOLOR, 0, reinterpret_cast<LPARAM>(&args), pResult);
-    }
     default:
-        return FALSE;
+        break;
     }
+    if (!user::IsCtlColorMessage(message))
+        return FALSE;
+    afx::CtlColorArgs args{m_hWnd, reinterpret_cast<HDC>(wParam), message - WM_CTLCOLORMSGBOX};
+    return OnWndMsg(WM_REFLECT_BASE + WM_CTLCOLOR, 0, reinterpret_cast<LPARAM>(&args), pResult);
 }
 
 BOOL CWnd::ReflectLastMsg(HWND hWndChild, LRESULT* pResult) {

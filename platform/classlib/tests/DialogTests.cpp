@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "NoDigitsEdit.h"
 #include "classlib/Controls.h"
 #include "classlib/Dialog.h"
 #include "kernel/Resources.h"
@@ -143,21 +144,6 @@ TEST_F(DialogTest, ModalResultsOfOkCancelEarlyEndAndMissingTemplate) {
 }
 
 // A dialog that binds its edit box to a member object, which drops digits.
-class CFormEdit : public CEdit {
-public:
-    afx_msg void OnChar(UINT nChar, UINT, UINT) {
-        if (nChar < '0' || nChar > '9')
-            Default();
-    }
-
-protected:
-    DECLARE_MESSAGE_MAP()
-};
-
-BEGIN_MESSAGE_MAP(CFormEdit, CEdit)
-ON_WM_CHAR()
-END_MESSAGE_MAP()
-
 class CFormDialog : public CDialog {
 public:
     explicit CFormDialog(int editId = kEditId) : CDialog(kForm), m_editId(editId) {}
@@ -172,7 +158,7 @@ public:
         CDialog::OnOK();
     }
 
-    CFormEdit m_edit;
+    CNoDigitsEdit m_edit;
     int m_editId;
     std::vector<BOOL> m_exchanges;
     std::u16string m_textAtOk;

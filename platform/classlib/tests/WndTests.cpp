@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "NoDigitsEdit.h"
 #include "classlib/Controls.h"
 #include "classlib/Wnd.h"
 #include "kernel/Resources.h"
@@ -173,22 +174,6 @@ TEST_F(WndTest, OnWndMsgSeesEveryMessageFromTheFirstOn) {
     EXPECT_EQ(wnd.SendMessage(WM_TIMER, 1), 42);
     EXPECT_TRUE(Log().empty());
 }
-
-// An edit box that drops digits: the other characters go on to the edit's own procedure.
-class CNoDigitsEdit : public CEdit {
-public:
-    afx_msg void OnChar(UINT nChar, UINT, UINT) {
-        if (nChar < '0' || nChar > '9')
-            Default();
-    }
-
-protected:
-    DECLARE_MESSAGE_MAP()
-};
-
-BEGIN_MESSAGE_MAP(CNoDigitsEdit, CEdit)
-ON_WM_CHAR()
-END_MESSAGE_MAP()
 
 TEST_F(WndTest, SubclassedControlPassesWhatItDoesNotKeepToItsOwnProcedure) {
     CWnd frame;

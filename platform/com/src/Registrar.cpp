@@ -39,15 +39,6 @@ struct ScriptRoot {
     std::vector<ScriptItem> items;
 };
 
-bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (ToLowerW(a[i]) != ToLowerW(b[i]))
-            return false;
-    return true;
-}
-
 // ---- Replacement variables --------------------------------------------------------------------------
 
 using Replacements = std::vector<std::pair<std::u16string, std::u16string>>;
@@ -74,7 +65,7 @@ std::optional<std::u16string> Preprocess(std::u16string_view script, const Repla
         }
         const std::u16string* value = nullptr;
         for (const auto& [key, item] : replacements)
-            if (EqualsIgnoringCase(key, name))
+            if (crt::EqualsIgnoringCase(key, name))
                 value = &item;
         if (!value)
             return std::nullopt;
@@ -166,7 +157,7 @@ private:
     }
 
     static bool IsWord(const Token& token, std::u16string_view word) {
-        return !token.quoted && EqualsIgnoringCase(token.text, word);
+        return !token.quoted && crt::EqualsIgnoringCase(token.text, word);
     }
 
     bool ExpectWord(std::u16string_view word) {
@@ -393,7 +384,7 @@ HRESULT CRegObject::AddReplacement(LPCOLESTR key, LPCOLESTR item) {
     if (!key || !*key || !item)
         return E_INVALIDARG;
     for (auto& [name, value] : m_replacements) {
-        if (EqualsIgnoringCase(name, key)) {
+        if (crt::EqualsIgnoringCase(name, key)) {
             value = item;
             return S_OK;
         }

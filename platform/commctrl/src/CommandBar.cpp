@@ -6,6 +6,7 @@
 #include "Internal.h"
 #include "gdi/Dib.h"
 #include "kernel/Errors.h"
+#include "user/ScopedPaint.h"
 
 namespace commctrl {
 namespace {
@@ -126,16 +127,14 @@ void Insert(HWND hwnd, CommandBar& bar, int index, const Button& button) {
 }
 
 void Paint(HWND hwnd, const CommandBar& bar) {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd, &ps);
-    if (!dc)
+    user::ScopedPaint paint(hwnd, bar.font);
+    if (!paint)
         return;
-    RECT client;
-    GetClientRect(hwnd, &client);
+    HDC dc = paint.Dc();
+    const RECT& client = paint.Client();
     FillSolid(dc, client, GetSysColor(COLOR_BTNFACE));
     RECT line{client.left, client.bottom - 1, client.right, client.bottom};
     FillSolid(dc, line, GetSysColor(COLOR_BTNSHADOW));
-    SelectedObject font(dc, FontOrSystem(bar.font));
     for (int i = 0; i < static_cast<int>(bar.buttons.size()); ++i) {
         const Button& button = bar.buttons[static_cast<size_t>(i)];
         RECT rect;
@@ -162,7 +161,6 @@ void Paint(HWND hwnd, const CommandBar& bar) {
                            Enabled(button) ? ILD_NORMAL : ILD_BLEND50);
         }
     }
-    EndPaint(hwnd, &ps);
 }
 
 void Press(HWND hwnd, const Ptr& bar, POINT point) {

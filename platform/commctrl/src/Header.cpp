@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Internal.h"
+#include "user/ScopedPaint.h"
 
 namespace commctrl {
 namespace {
@@ -71,14 +72,11 @@ void ReadItem(const HeaderItem& item, HDITEMW& record) {
 }
 
 void Paint(HWND hwnd, const std::shared_ptr<Header>& header) {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd, &ps);
-    if (!dc)
+    user::ScopedPaint paint(hwnd, header->font);
+    if (!paint)
         return;
-    RECT client;
-    GetClientRect(hwnd, &client);
-    FillSolid(dc, client, GetSysColor(COLOR_BTNFACE));
-    SelectedObject font(dc, FontOrSystem(header->font));
+    HDC dc = paint.Dc();
+    FillSolid(dc, paint.Client(), GetSysColor(COLOR_BTNFACE));
     for (int i = 0; i < static_cast<int>(header->items.size()); ++i) {
         RECT rect;
         if (!ItemRect(hwnd, *header, i, rect))
@@ -106,7 +104,6 @@ void Paint(HWND hwnd, const std::shared_ptr<Header>& header) {
         DrawCellText(dc, item.text, text, static_cast<UINT>(item.format & HDF_JUSTIFYMASK),
                      GetSysColor(COLOR_BTNTEXT));
     }
-    EndPaint(hwnd, &ps);
 }
 
 LRESULT HeaderMessage(HWND hwnd, const std::shared_ptr<Header>& header, UINT message, WPARAM wParam,

@@ -8,6 +8,7 @@
 
 #include "Internal.h"
 #include "crt/WideString.h"
+#include "user/ScopedPaint.h"
 
 namespace commctrl {
 namespace {
@@ -419,10 +420,10 @@ struct ItemColors {
 };
 
 void Paint(HWND hwnd, const Ptr& lv) {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd, &ps);
-    if (!dc)
+    user::ScopedPaint paint(hwnd);
+    if (!paint)
         return;
+    HDC dc = paint.Dc();
     UpdateScroll(hwnd, *lv);
     RECT client;
     GetClientRect(hwnd, &client);
@@ -438,10 +439,8 @@ void Paint(HWND hwnd, const Ptr& lv) {
     LRESULT whole = Notify(hwnd, NM_CUSTOMDRAW, &draw.nmcd.hdr);
     if (lv->destroyed)
         return;
-    if (whole & CDRF_SKIPDEFAULT) {
-        EndPaint(hwnd, &ps);
+    if (whole & CDRF_SKIPDEFAULT)
         return;
-    }
     FillSolid(dc, rows, background);
     bool showSelection = lv->focused || (Style(hwnd) & LVS_SHOWSELALWAYS);
     int height = RowHeight(*lv);
@@ -543,7 +542,6 @@ void Paint(HWND hwnd, const Ptr& lv) {
         if (lv->destroyed)
             return;
     }
-    EndPaint(hwnd, &ps);
 }
 
 // ---- Input.

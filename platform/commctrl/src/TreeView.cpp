@@ -9,6 +9,7 @@
 
 #include "Internal.h"
 #include "crt/WideString.h"
+#include "user/ScopedPaint.h"
 
 namespace commctrl {
 namespace {
@@ -538,14 +539,13 @@ HTREEITEM HitTest(HWND hwnd, Tree& tree, TVHITTESTINFO& info) {
 }
 
 void Paint(HWND hwnd, const Ptr& tree) {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd, &ps);
-    if (!dc)
+    user::ScopedPaint paint(hwnd, tree->font);
+    if (!paint)
         return;
+    HDC dc = paint.Dc();
     UpdateScroll(hwnd, *tree);
     RECT area = Area(hwnd);
     FillSolid(dc, area, GetSysColor(COLOR_WINDOW));
-    SelectedObject font(dc, FontOrSystem(tree->font));
     std::vector<Node*> visible = Visible(*tree);
     bool showSelection = tree->focused || (Style(hwnd) & TVS_SHOWSELALWAYS);
     bool fullRow = (Style(hwnd) & TVS_FULLROWSELECT) != 0;
@@ -592,7 +592,6 @@ void Paint(HWND hwnd, const Ptr& tree) {
             DrawFocusRect(dc, &label);
     }
     tree->scroll.Draw(dc, area);
-    EndPaint(hwnd, &ps);
 }
 
 void KeyDown(HWND hwnd, const Ptr& tree, WPARAM key, LPARAM flags) {

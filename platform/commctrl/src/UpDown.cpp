@@ -11,6 +11,7 @@
 
 #include "Internal.h"
 #include "kernel/Time.h"
+#include "user/ScopedPaint.h"
 
 namespace commctrl {
 namespace {
@@ -288,12 +289,11 @@ int ArrowDepth(const RECT& button, Arrow direction) {
 }
 
 void Paint(HWND hwnd, const UpDown& ud) {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd, &ps);
-    if (!dc)
+    user::ScopedPaint paint(hwnd);
+    if (!paint)
         return;
-    RECT client;
-    GetClientRect(hwnd, &client);
+    HDC dc = paint.Dc();
+    const RECT& client = paint.Client();
     bool horizontal = (Style(hwnd) & UDS_HORZ) != 0;
     RECT first = client;  // up or left
     RECT second = client; // down or right
@@ -320,7 +320,6 @@ void Paint(HWND hwnd, const UpDown& ud) {
         drawButton(first, Arrow::Up, ud.pressed == 1);
         drawButton(second, Arrow::Down, ud.pressed == -1);
     }
-    EndPaint(hwnd, &ps);
 }
 
 void EndPress(HWND hwnd, const Ptr& ud) {

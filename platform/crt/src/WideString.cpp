@@ -160,3 +160,12 @@ size_t CopyStringW(WCHAR* dst, size_t capacity, const WCHAR* src) {
     dst[n] = 0;
     return n;
 }
+
+bool crt::EqualsIgnoringCase(std::u16string_view a, std::u16string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (ToLowerW(a[i]) != ToLowerW(b[i]))
+            return false;
+    return true;
+}

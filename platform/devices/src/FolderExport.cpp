@@ -73,15 +73,6 @@ bool IsDeviceName(std::u16string_view name) {
     return true;
 }
 
-bool NamesEqual(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (ToLowerW(a[i]) != ToLowerW(b[i]))
-            return false;
-    return true;
-}
-
 int ErrnoOf(DWORD error) {
     switch (error) {
     case ERROR_SUCCESS:
@@ -312,6 +303,8 @@ private:
     };
 
     int Components(const char* path, PathComponents* components) const;
+    // A call of the volume on the entry at path; the root is no entry it may act on.
+    int OnEntry(const char* path, int errnoAtRoot, DWORD (kernel::Volume::*call)(const PathComponents&));
     DWORD Lookup(const PathComponents& path, VolumeEntry* entry) const;
     void Fill(const VolumeEntry& entry, struct stat* st) const;
     void FillRoot(struct stat* st) const;
@@ -466,7 +459,7 @@ DWORD FolderExport::Server::Lookup(const PathComponents& path, VolumeEntry* entr
     if (DWORD error = m_volume->List(folder, &entries); error != ERROR_SUCCESS)
         return error;
     for (VolumeEntry& candidate : entries) {
-        if (NamesEqual(candidate.name, path.back())) {
+        if (crt::EqualsIgnoringCase(candidate.name, path.back())) {
             *entry = std::move(candidate);
             return ERROR_SUCCESS;
         }
@@ -535,31 +528,26 @@ int FolderExport::Server::ReadDir(const char* path, void* buffer, fuse_fill_dir_
     return 0;
 }
 
-int FolderExport::Server::MakeDirectory(const char* path) {
+int FolderExport::Server::OnEntry(const char* path, int errnoAtRoot,
+                                  DWORD (kernel::Volume::*call)(const PathComponents&)) {
     PathComponents components;
     if (int error = Components(path, &components); error != 0)
         return error;
     if (components.empty())
-        return -EEXIST;
-    return -ErrnoOf(m_volume->CreateDirectory(components));
+        return -errnoAtRoot;
+    return -ErrnoOf(((*m_volume).*call)(components));
+}
+
+int FolderExport::Server::MakeDirectory(const char* path) {
+    return OnEntry(path, EEXIST, &kernel::Volume::CreateDirectory);
 }
 
 int FolderExport::Server::Unlink(const char* path) {
-    PathComponents components;
-    if (int error = Components(path, &components); error != 0)
-        return error;
-    if (components.empty())
-        return -EISDIR;
-    return -ErrnoOf(m_volume->Delete(components));
+    return OnEntry(path, EISDIR, &kernel::Volume::Delete);
 }
 
 int FolderExport::Server::RemoveDirectory(const char* path) {
-    PathComponents components;
-    if (int error = Components(path, &components); error != 0)
-        return error;
-    if (components.empty())
-        return -EBUSY;
-    return -ErrnoOf(m_volume->RemoveDirectory(components));
+    return OnEntry(path, EBUSY, &kernel::Volume::RemoveDirectory);
 }
 
 int FolderExport::Server::Rename(const char* from, const char* to, unsigned int flags) {

@@ -1,31 +1,20 @@
 #include "ApiModel.h"
 
 #include <algorithm>
-#include <set>
 
 #include "StorageTestSupport.h"
-#include "ToolSupport.h"
 #include "kernel/Kernel.h"
 
 namespace storagetest {
 
 namespace {
 
-using fat::test::PatternBytes;
-using fat::test::U16;
-using fat::test::U8;
-
-// Slots a folder may take: the root well below the 224 entries of the smallest fixed root folder.
-constexpr uint32_t kRootSlotLimit = 150;
+// Slots a folder below the root may take.
 constexpr uint32_t kFolderSlotLimit = 1000;
 constexpr uint32_t kMaxWrite = 256 * 1024;
 
 // The platform takes paths of fewer than MAX_PATH units with the terminator.
 constexpr size_t kMaxPathUnits = MAX_PATH - 1;
-
-uint32_t SlotsFor(const std::u16string& name) {
-    return 1 + static_cast<uint32_t>((name.size() + 12) / 13);
-}
 
 // Whether a call ended as expected: success for expected 0, else failure with that last error.
 bool Check(bool ok, DWORD expected, const char* what, const std::u16string& path, std::string& failure) {
@@ -38,18 +27,9 @@ bool Check(bool ok, DWORD expected, const char* what, const std::u16string& path
     return false;
 }
 
-bool IsInside(const ApiNode& folder, const ApiNode* node) {
-    if (&folder == node)
-        return true;
-    for (const auto& [key, child] : folder.children)
-        if (child.folder && IsInside(child, node))
-            return true;
-    return false;
-}
-
 // How much longer than its own path the longest path below an entry is, counting the "\*" that lists
 // a folder; 0 for a file.
-size_t Deepest(const ApiNode& node) {
+size_t Deepest(const ModelNode& node) {
     size_t deepest = node.folder ? 2 : 0;
     for (const auto& [key, child] : node.children)
         deepest = std::max(deepest, 1 + child.name.size() + Deepest(child));
@@ -74,25 +54,12 @@ bool WriteAll(HANDLE file, const uint8_t* data, size_t length, std::mt19937& ran
 
 } // namespace
 
-std::u16string FoldAscii(const std::u16string& name) {
-    std::u16string folded = name;
-    for (char16_t& c : folded)
-        if (c >= u'a' && c <= u'z')
-            c = static_cast<char16_t>(c - u'a' + u'A');
-    return folded;
-}
-
 ApiWorkload::ApiWorkload(std::u16string mountFolder, uint32_t seed, uint32_t clusterBytes)
-    : m_mount(std::move(mountFolder)), m_random(seed), m_clusterBytes(clusterBytes) {
-    m_root.folder = true;
-}
+    : ModelTree(seed, fat::test::NameLetters::Ascii, fat::test::RootPrefix::Never, kFolderSlotLimit),
+      m_mount(std::move(mountFolder)), m_clusterBytes(clusterBytes) {}
 
 std::u16string ApiWorkload::Full(const std::u16string& path) const {
     return path.empty() ? m_mount : m_mount + u"\\" + path;
-}
-
-std::u16string ApiWorkload::Child(const std::u16string& folder, const std::u16string& name) const {
-    return folder.empty() ? name : folder + u"\\" + name;
 }
 
 std::u16string ApiWorkload::NewName() {
@@ -113,49 +80,6 @@ std::u16string ApiWorkload::NewName() {
     default:
         return U16("D" + n);
     }
-}
-
-std::u16string ApiWorkload::VaryCase(const std::u16string& path) {
-    std::u16string varied = path;
-    for (char16_t& c : varied) {
-        if (m_random() % 3 != 0)
-            continue;
-        if (c >= u'a' && c <= u'z')
-            c = static_cast<char16_t>(c - u'a' + u'A');
-        else if (c >= u'A' && c <= u'Z')
-            c = static_cast<char16_t>(c - u'A' + u'a');
-    }
-    return varied;
-}
-
-void ApiWorkload::Collect(ApiNode& node, ApiNode* parent, const std::u16string& path, bool folders,
-                          std::vector<Located>& out) {
-    if (node.folder == folders)
-        out.push_back(Located{&node, parent, path});
-    for (auto& [key, child] : node.children)
-        Collect(child, &node, Child(path, child.name), folders, out);
-}
-
-bool ApiWorkload::PickFile(Located& out) {
-    std::vector<Located> all;
-    Collect(m_root, nullptr, u"", false, all);
-    if (all.empty())
-        return false;
-    out = all[m_random() % all.size()];
-    out.path = VaryCase(out.path);
-    return true;
-}
-
-void ApiWorkload::PickFolder(Located& out) {
-    std::vector<Located> all;
-    Collect(m_root, nullptr, u"", true, all);
-    out = all[m_random() % all.size()];
-    out.path = VaryCase(out.path);
-}
-
-bool ApiWorkload::HasRoom(const ApiNode& folder, const std::u16string& name) const {
-    const uint32_t limit = &folder == &m_root ? kRootSlotLimit : kFolderSlotLimit;
-    return folder.slotsEver + SlotsFor(name) <= limit;
 }
 
 uint32_t ApiWorkload::Allowance() const {
@@ -203,11 +127,9 @@ bool ApiWorkload::Step(std::string& failure) {
 bool ApiWorkload::CreateFolder(std::string& failure) {
     Located parent;
     PickFolder(parent);
-    ApiNode& folder = *parent.node;
-    std::u16string name = NewName();
-    if (!folder.children.empty() && m_random() % 5 == 0)
-        name = folder.children.begin()->second.name;
-    const bool exists = folder.children.count(FoldAscii(name)) != 0;
+    ModelNode& folder = *parent.node;
+    const std::u16string name = FreshOrFirst(folder, NewName());
+    const bool exists = folder.children.count(Fold(name)) != 0;
     if (!exists && (!HasRoom(folder, name) || Allowance() < 4 * m_clusterBytes))
         return true;
     const std::u16string path = Child(parent.path, exists ? VaryCase(name) : name);
@@ -216,28 +138,17 @@ bool ApiWorkload::CreateFolder(std::string& failure) {
     if (!Check(CreateDirectoryW(Full(path).c_str(), nullptr) != FALSE, exists ? ERROR_ALREADY_EXISTS : 0,
                "CreateDirectoryW", path, failure))
         return false;
-    if (!exists) {
-        ApiNode node;
-        node.name = name;
-        node.folder = true;
-        node.slotsEver = 2;
-        folder.children[FoldAscii(name)] = std::move(node);
-        folder.slotsEver += SlotsFor(name);
-    }
+    if (!exists)
+        AddFolder(folder, name);
     return true;
 }
 
 bool ApiWorkload::WriteWhole(std::string& failure) {
     Located parent;
     PickFolder(parent);
-    ApiNode& folder = *parent.node;
-    std::u16string name = NewName();
-    if (!folder.children.empty() && m_random() % 3 == 0) {
-        auto it = folder.children.begin();
-        std::advance(it, m_random() % folder.children.size());
-        name = it->second.name;
-    }
-    auto existing = folder.children.find(FoldAscii(name));
+    ModelNode& folder = *parent.node;
+    const std::u16string name = FreshOrTaken(folder, NewName());
+    auto existing = folder.children.find(Fold(name));
     const bool exists = existing != folder.children.end();
     const bool isFolder = exists && existing->second.folder;
     if (!exists && !HasRoom(folder, name))
@@ -292,13 +203,7 @@ bool ApiWorkload::WriteWhole(std::string& failure) {
         failure = "WriteFile " + U8(path) + " failed with " + std::to_string(GetLastError());
         return false;
     }
-    ApiNode& node = folder.children[FoldAscii(name)];
-    if (!exists) {
-        node.name = name;
-        folder.slotsEver += SlotsFor(name);
-    }
-    node.content = std::move(content);
-    node.attributes = attributes | FILE_ATTRIBUTE_ARCHIVE;
+    StoreFile(folder, name, std::move(content)).attributes = attributes | FILE_ATTRIBUTE_ARCHIVE;
     return true;
 }
 
@@ -325,12 +230,9 @@ bool ApiWorkload::WriteAt(std::string& failure) {
         failure = "write at " + std::to_string(offset) + " of " + U8(file.path) + " failed";
         return false;
     }
-    if (length > 0) {
-        if (content.size() < end)
-            content.resize(end, 0);
-        std::copy(data.begin(), data.end(), content.begin() + offset);
+    WriteInto(content, offset, data);
+    if (length > 0)
         file.node->attributes |= FILE_ATTRIBUTE_ARCHIVE;
-    }
     return true;
 }
 
@@ -378,7 +280,7 @@ bool ApiWorkload::DeleteEntry(std::string& failure) {
         return true;
     if (!Check(DeleteFileW(Full(file.path).c_str()) != FALSE, 0, "DeleteFileW", file.path, failure))
         return false;
-    file.parent->children.erase(FoldAscii(file.node->name));
+    Remove(file);
     return true;
 }
 
@@ -396,7 +298,7 @@ bool ApiWorkload::RemoveFolder(std::string& failure) {
                "RemoveDirectoryW", folder.path, failure))
         return false;
     if (empty)
-        folder.parent->children.erase(FoldAscii(folder.node->name));
+        Remove(folder);
     return true;
 }
 
@@ -418,8 +320,8 @@ bool ApiWorkload::Move(std::string& failure) {
         name = source.node->name; // the same name, maybe in another folder
         break;
     case 1: // a change of case only
-        name = FoldAscii(source.node->name) == source.node->name ? u"lower" + source.node->name
-                                                                 : FoldAscii(source.node->name);
+        name = Fold(source.node->name) == source.node->name ? u"lower" + source.node->name
+                                                            : Fold(source.node->name);
         break;
     case 2:
         if (!target.node->children.empty()) {
@@ -443,13 +345,13 @@ bool ApiWorkload::Move(std::string& failure) {
         name = NewName();
         break;
     }
-    ApiNode* targetFolder = target.node;
+    ModelNode* targetFolder = target.node;
     if (!HasRoom(*targetFolder, name))
         return true;
     const std::u16string to = Child(target.path, name);
     if (!Fits(Full(to), Deepest(*source.node)))
         return true;
-    auto existing = targetFolder->children.find(FoldAscii(name));
+    auto existing = targetFolder->children.find(Fold(name));
     const bool sameEntry = existing != targetFolder->children.end() && &existing->second == source.node;
     DWORD expected = 0;
     if (folder && IsInside(*source.node, targetFolder))
@@ -461,11 +363,7 @@ bool ApiWorkload::Move(std::string& failure) {
         return false;
     if (expected != 0)
         return true;
-    ApiNode moved = std::move(*source.node);
-    source.parent->children.erase(FoldAscii(moved.name));
-    moved.name = name;
-    targetFolder->slotsEver += SlotsFor(name);
-    targetFolder->children[FoldAscii(name)] = std::move(moved);
+    MoveEntry(source, *targetFolder, name);
     return true;
 }
 
@@ -527,51 +425,31 @@ bool ApiWorkload::ReadBack(std::string& failure) {
 }
 
 bool ApiWorkload::Verify(std::string& failure) {
-    return VerifyNode(m_root, u"", failure);
-}
-
-bool ApiWorkload::VerifyNode(const ApiNode& node, const std::u16string& path, std::string& failure) {
-    DWORD error = 0;
-    const std::vector<WIN32_FIND_DATAW> found = Find(Full(path) + u"\\*", &error);
-    if (error != ERROR_NO_MORE_FILES) {
+    const Lister list = [this](const std::u16string& path, std::vector<Listed>& out, std::string& failure) {
+        DWORD error = 0;
+        for (const WIN32_FIND_DATAW& data : Find(Full(path) + u"\\*", &error))
+            out.push_back(Listed{data.cFileName, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                                 data.nFileSizeLow, data.dwFileAttributes});
+        if (error == ERROR_NO_MORE_FILES)
+            return true;
         failure = "listing " + U8(path) + " ended with " + std::to_string(error);
         return false;
-    }
-    std::set<std::u16string> listed;
-    for (const WIN32_FIND_DATAW& data : found)
-        listed.insert(data.cFileName);
-    std::set<std::u16string> expected;
-    for (const auto& [key, child] : node.children)
-        expected.insert(child.name);
-    if (listed != expected) {
-        failure = "names in " + U8(path) + " differ";
-        return false;
-    }
-    for (const WIN32_FIND_DATAW& data : found) {
-        const ApiNode& child = node.children.at(FoldAscii(data.cFileName));
-        const std::u16string childPath = Child(path, child.name);
-        const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (isFolder != child.folder) {
-            failure = "kind of " + U8(childPath) + " differs";
+    };
+    const FileCheck check = [this](const ModelNode& file, const Listed& entry, const std::u16string& path,
+                                   std::string& failure) {
+        const DWORD attributes = file.attributes == 0 ? FILE_ATTRIBUTE_NORMAL : file.attributes;
+        if (entry.attributes != attributes) {
+            failure = "attributes of " + U8(path) + " differ";
             return false;
         }
-        if (child.folder) {
-            if (!VerifyNode(child, childPath, failure))
-                return false;
-            continue;
-        }
-        const DWORD attributes = child.attributes == 0 ? FILE_ATTRIBUTE_NORMAL : child.attributes;
-        if (data.dwFileAttributes != attributes || data.nFileSizeLow != child.content.size()) {
-            failure = "attributes or size of " + U8(childPath) + " differ";
+        const std::optional<std::vector<uint8_t>> content = ReadFileBytes(Full(path));
+        if (!content || *content != file.content) {
+            failure = "content of " + U8(path) + " differs";
             return false;
         }
-        const std::optional<std::vector<uint8_t>> content = ReadFileBytes(Full(childPath));
-        if (!content || *content != child.content) {
-            failure = "content of " + U8(childPath) + " differs";
-            return false;
-        }
-    }
-    return true;
+        return true;
+    };
+    return VerifyTree(list, check, failure);
 }
 
 } // namespace storagetest

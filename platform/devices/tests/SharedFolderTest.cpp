@@ -16,12 +16,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <thread>
 
 #include "StorageTestSupport.h"
-#include "ToolSupport.h"
 
 extern char** environ;
 
@@ -29,16 +27,6 @@ namespace storagetest {
 namespace {
 
 namespace fs = std::filesystem;
-using fat::test::CheckVolume;
-using fat::test::MtoolsEnv;
-using fat::test::MtoolsImage;
-using fat::test::PatternBytes;
-using fat::test::Quote;
-using fat::test::RunTool;
-using fat::test::TempDir;
-using fat::test::ToolResult;
-using fat::test::U16;
-using fat::test::U8;
 
 constexpr uint32_t kMiB = 1024 * 1024;
 constexpr char16_t kPath[] = u"\\My Documents\\shared.fvc";
@@ -49,16 +37,6 @@ constexpr DWORD kPatience = 5000; // the storage manager's wait for the host, in
 
 std::vector<uint8_t> Bytes(const std::string& text) {
     return std::vector<uint8_t>(text.begin(), text.end());
-}
-
-std::vector<uint8_t> ReadHost(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteHost(const fs::path& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 bool Contains(const std::vector<uint8_t>& haystack, const std::vector<uint8_t>& needle) {
@@ -198,13 +176,13 @@ protected:
         DecryptContainer(Host(kPath), key, dir / "plain.img");
         ToolResult fsck = CheckVolume(dir / "plain.img", geometry.location);
         EXPECT_EQ(fsck.exitCode, 0) << fsck.output;
-        const std::vector<uint8_t> container = ReadHost(Host(kPath));
+        const std::vector<uint8_t> container = ReadHostFile(Host(kPath));
         for (const auto& [name, content] : files) {
             ToolResult copy =
                 RunTool(MtoolsEnv() + "mcopy -n -i " + MtoolsImage(dir / "plain.img", geometry.location) +
                         " " + Quote("::/" + name) + " " + Quote(dir / "out"));
             ASSERT_EQ(copy.exitCode, 0) << name << ": " << copy.output;
-            EXPECT_EQ(ReadHost(dir / "out"), content) << name;
+            EXPECT_EQ(ReadHostFile(dir / "out"), content) << name;
             fs::remove(dir / "out");
             // A run this long turns up in encrypted bytes by chance once in 2^128.
             if (content.size() >= 16) {
@@ -224,8 +202,8 @@ TEST_F(SharedFolder, HostCommandsAndPlatformCallsSeeTheSameFilesStoredEncrypted)
     TempDir outside;
     const std::vector<uint8_t> copied = PatternBytes(300 * 1024, 11);
     const std::vector<uint8_t> nested = PatternBytes(5000, 12);
-    WriteHost(outside / "copied.bin", copied);
-    WriteHost(outside / "nested.bin", nested);
+    WriteHostFile(outside / "copied.bin", copied);
+    WriteHostFile(outside / "nested.bin", nested);
 
     // The host writes; the platform reads the volume directly.
     ASSERT_EQ(OnHost("cp " + Quote(outside / "copied.bin") + " $D/copied.bin").exitCode, 0);

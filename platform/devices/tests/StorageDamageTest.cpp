@@ -5,13 +5,11 @@
 #include <functional>
 
 #include "StorageTestSupport.h"
-#include "ToolSupport.h"
 
 namespace storagetest {
 namespace {
 
 namespace fs = std::filesystem;
-using fat::test::PatternBytes;
 
 constexpr uint32_t kMiB = 1024 * 1024;
 constexpr char16_t kPath[] = u"\\My Documents\\damaged.fvc";

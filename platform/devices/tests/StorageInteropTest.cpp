@@ -9,58 +9,24 @@
 
 #include "ApiModel.h"
 #include "StorageTestSupport.h"
-#include "ToolSupport.h"
 
 namespace storagetest {
 namespace {
 
 namespace fs = std::filesystem;
-using fat::test::CheckVolume;
-using fat::test::MtoolsEnv;
-using fat::test::MtoolsImage;
-using fat::test::PatternBytes;
-using fat::test::Quote;
-using fat::test::RunTool;
-using fat::test::TempDir;
-using fat::test::ToolResult;
-using fat::test::U16;
-using fat::test::U8;
 
 constexpr uint64_t kKiB = 1024;
 constexpr uint64_t kMiB = 1024 * 1024;
 constexpr char16_t kPath[] = u"\\My Documents\\tools.fvc";
 constexpr char16_t kPassword[] = u"interop";
 
-std::vector<uint8_t> ReadHost(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// Every path of the model ("dir/", "dir/file") in UTF-8, as mdir -/ -b lists them.
-void ModelPaths(const ApiNode& node, const std::string& prefix, std::set<std::string>& out) {
-    for (const auto& [key, child] : node.children) {
-        const std::string path = prefix + U8(child.name);
-        out.insert(child.folder ? path + "/" : path);
-        if (child.folder)
-            ModelPaths(child, path + "/", out);
-    }
-}
-
-void ExpectHostTreeMatches(const ApiNode& node, const fs::path& folder) {
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.insert(entry.path().filename().string());
-    std::set<std::string> expected;
-    for (const auto& [key, child] : node.children)
-        expected.insert(U8(child.name));
-    EXPECT_EQ(names, expected) << folder;
-    for (const auto& [key, child] : node.children) {
-        const fs::path path = folder / U8(child.name);
-        if (child.folder)
-            ExpectHostTreeMatches(child, path);
-        else
-            EXPECT_EQ(ReadHost(path), child.content) << path;
-    }
+// A partition sector as partitioning tools write it, with the jump that the password check needs.
+std::vector<uint8_t> PartitionSectorWithJump(fat::VolumeLocation where, uint8_t type) {
+    std::vector<uint8_t> sector = fat::test::PartitionSector(where, type);
+    sector[0] = 0xE9;
+    sector[1] = 0xFD;
+    sector[2] = 0xFF;
+    return sector;
 }
 
 class ContainersForTools : public StorageTest, public ::testing::WithParamInterface<uint64_t> {};
@@ -84,16 +50,10 @@ TEST_P(ContainersForTools, AfterRandomWorkDecryptToAnImageThatFsckAndMtoolsAccep
     EXPECT_EQ(fsck.exitCode, 0) << fsck.output;
 
     const std::string volume = MtoolsImage(image, geometry.location);
-    ToolResult listing = RunTool(MtoolsEnv() + "mdir -/ -b -a -i " + volume + " ::");
-    ASSERT_EQ(listing.exitCode, 0) << listing.output;
     std::set<std::string> listed;
-    std::istringstream lines(listing.output);
-    for (std::string line; std::getline(lines, line);)
-        if (line.rfind("::/", 0) == 0)
-            listed.insert(line.substr(3));
-    std::set<std::string> expected;
-    ModelPaths(workload.Root(), "", expected);
-    EXPECT_EQ(listed, expected);
+    ToolResult listing = fat::test::ListWithMdir(volume, listed);
+    ASSERT_EQ(listing.exitCode, 0) << listing.output;
+    EXPECT_EQ(listed, fat::test::ModelPaths(workload.Root()));
 
     const fs::path out = dir / "out";
     fs::create_directories(out);
@@ -101,7 +61,7 @@ TEST_P(ContainersForTools, AfterRandomWorkDecryptToAnImageThatFsckAndMtoolsAccep
         ToolResult copy = RunTool(MtoolsEnv() + "mcopy -s -n -i " + volume + " '::/*' " + Quote(out));
         ASSERT_EQ(copy.exitCode, 0) << copy.output;
     }
-    ExpectHostTreeMatches(workload.Root(), out);
+    fat::test::ExpectHostTreeMatches(workload.Root(), out);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, ContainersForTools,
@@ -122,61 +82,28 @@ TEST_P(ImagesFromTools, EncryptedIntoAContainerMountWithEveryFileIntact) {
     TempDir dir;
     const fs::path image = dir / "disk.img";
     fat::test::CreateSparseFile(image, c.bytes);
-    // A partition sector as partitioning tools write it, with the jump that the password check needs,
-    // and a partition that leaves the last sector (the trailer's) alone.
+    // A partition that leaves the last sector (the trailer's) alone.
     const uint32_t diskSectors = static_cast<uint32_t>(c.bytes / fat::kSectorSize);
     const fat::VolumeLocation where{c.firstSector, (diskSectors - 1 - c.firstSector) & ~1u};
-    std::vector<uint8_t> mbr(fat::kSectorSize, 0);
-    mbr[0] = 0xE9;
-    mbr[1] = 0xFD;
-    mbr[2] = 0xFF;
-    mbr[446 + 4] = c.bytes < 32 * kMiB ? 0x01 : 0x0E;
-    for (int i = 0; i < 4; ++i) {
-        mbr[446 + 8 + i] = static_cast<uint8_t>(where.firstSector >> (8 * i));
-        mbr[446 + 12 + i] = static_cast<uint8_t>(where.sectorCount >> (8 * i));
-    }
-    mbr[510] = 0x55;
-    mbr[511] = 0xAA;
-    fat::test::WriteBytes(image, 0, mbr);
-    ToolResult made = RunTool("/usr/sbin/mkfs.fat " + std::string(c.options) + " --offset=" +
-                              std::to_string(where.firstSector) + " -h " + std::to_string(where.firstSector) +
-                              " " + Quote(image) + " " + std::to_string(where.sectorCount / 2));
+    fat::test::WriteBytes(image, 0, PartitionSectorWithJump(where, c.bytes < 32 * kMiB ? 0x01 : 0x0E));
+    ToolResult made = fat::test::RunMkfs(image, where, c.options);
     ASSERT_EQ(made.exitCode, 0) << made.output;
 
-    const fs::path source = dir / "source";
-    fs::create_directories(source / "Sub Folder" / "deeper");
-    fs::create_directories(source / "EMPTY");
-    std::map<std::string, std::vector<uint8_t>> files = {
-        {"README.TXT", PatternBytes(1, 1)},
-        {"lower.txt", PatternBytes(511, 2)},
-        {"A long file name.text", PatternBytes(512, 3)},
-        {"Sub Folder/Ünïcødé é.bin", PatternBytes(513, 4)},
-        {"Sub Folder/deeper/cluster.dat", PatternBytes(4096, 5)},
-        {"Sub Folder/deeper/empty", {}},
-        {"big.bin", PatternBytes(c.bytes < 1 * kMiB ? 20000 : 300000, 6)},
-    };
-    for (const auto& [path, content] : files) {
-        std::ofstream out(source / path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(content.data()),
-                  static_cast<std::streamsize>(content.size()));
-    }
+    const fat::test::SampleTree tree = fat::test::MakeSampleTree(c.bytes);
     const std::string volume = MtoolsImage(image, where);
-    ToolResult copy =
-        RunTool("cd " + Quote(source) + " && " + MtoolsEnv() + "mcopy -s -i " + volume + " * ::/");
+    ToolResult copy = fat::test::CopySampleTree(tree, dir / "source", volume);
     ASSERT_EQ(copy.exitCode, 0) << copy.output;
 
     EncryptImage(image, kPassword, u"From Tools", Host(kPath));
     Activation opened = Open(kPath, kPassword, u"From Tools");
     ASSERT_EQ(opened.folder, u"\\From Tools");
-    for (const auto& [path, content] : files) {
+    for (const auto& [path, content] : tree.files) {
         std::u16string devicePath = opened.folder + u"\\" + U16(path);
         std::replace(devicePath.begin(), devicePath.end(), u'/', u'\\');
         EXPECT_EQ(ReadFileBytes(devicePath), content) << path;
     }
     std::vector<std::u16string> root = Names(opened.folder + u"\\*");
-    EXPECT_EQ(std::set<std::u16string>(root.begin(), root.end()),
-              (std::set<std::u16string>{u"README.TXT", u"lower.txt", u"A long file name.text", u"Sub Folder",
-                                        u"EMPTY", u"big.bin"}));
+    EXPECT_EQ(std::set<std::u16string>(root.begin(), root.end()), tree.rootNames);
     EXPECT_TRUE(Names(opened.folder + u"\\EMPTY\\*").empty());
 
     // Written through the folder, the volume stays clean for the tools.
@@ -197,8 +124,8 @@ TEST_P(ImagesFromTools, EncryptedIntoAContainerMountWithEveryFileIntact) {
         RunTool(MtoolsEnv() + "mcopy -n -i " + MtoolsImage(back, where) +
                 " '::/Sub Folder/written here.dat' '::/Sub Folder/big moved.bin' " + Quote(out));
     ASSERT_EQ(extracted.exitCode, 0) << extracted.output;
-    EXPECT_EQ(ReadHost(out / "written here.dat"), PatternBytes(10000, 7));
-    EXPECT_EQ(ReadHost(out / "big moved.bin"), files["big.bin"]);
+    EXPECT_EQ(ReadHostFile(out / "written here.dat"), PatternBytes(10000, 7));
+    EXPECT_EQ(ReadHostFile(out / "big moved.bin"), tree.files.at("big.bin"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, ImagesFromTools,
@@ -215,20 +142,9 @@ TEST_F(TrailerSector, AVolumeOfAnotherOriginThatReachesItIsMountedReadOnly) {
     const fs::path image = dir / "disk.img";
     constexpr uint32_t kSectors = 2048;
     fat::test::CreateSparseFile(image, uint64_t{kSectors} * fat::kSectorSize);
-    std::vector<uint8_t> mbr(fat::kSectorSize, 0);
-    mbr[0] = 0xE9;
-    mbr[1] = 0xFD;
-    mbr[2] = 0xFF;
-    mbr[446 + 4] = 0x01;
-    mbr[446 + 8] = 1;                                   // from sector 1
-    mbr[446 + 12] = static_cast<uint8_t>(kSectors - 1); // to the disk's last sector
-    mbr[446 + 13] = static_cast<uint8_t>((kSectors - 1) >> 8);
-    mbr[510] = 0x55;
-    mbr[511] = 0xAA;
-    fat::test::WriteBytes(image, 0, mbr);
-    const fat::VolumeLocation where{1, kSectors - 1};
-    ToolResult made = RunTool("/usr/sbin/mkfs.fat -F 12 --offset=1 -h 1 " + Quote(image) + " " +
-                              std::to_string((kSectors - 2) / 2));
+    const fat::VolumeLocation where{1, kSectors - 1}; // from sector 1 to the disk's last sector
+    fat::test::WriteBytes(image, 0, PartitionSectorWithJump(where, 0x01));
+    ToolResult made = fat::test::RunMkfs(image, where, "-F 12");
     ASSERT_EQ(made.exitCode, 0) << made.output;
     std::ofstream(dir / "kept.txt", std::ios::binary) << "read me";
     ToolResult copy = RunTool(MtoolsEnv() + "mcopy -i " + MtoolsImage(image, where) + " " +

@@ -17,16 +17,12 @@
 #include <thread>
 
 #include "StorageTestSupport.h"
-#include "ToolSupport.h"
 #include "WriterScript.h"
 
 extern char** environ;
 
 namespace storagetest {
 namespace {
-
-using fat::test::U16;
-using fat::test::U8;
 
 constexpr uint32_t kMiB = 1024 * 1024;
 constexpr char16_t kPath[] = u"\\My Documents\\killed.fvc";

@@ -8,13 +8,10 @@
 #include <set>
 
 #include "StorageTestSupport.h"
-#include "ToolSupport.h"
 #include "kernel/Kernel.h"
 
 namespace storagetest {
 namespace {
-
-using fat::test::PatternBytes;
 
 constexpr char16_t kPath[] = u"\\My Documents\\secret.fvc";
 constexpr char16_t kPassword[] = u"correct horse";

@@ -4,7 +4,6 @@
 
 #include "ApiModel.h"
 #include "StorageTestSupport.h"
-#include "ToolSupport.h"
 
 namespace storagetest {
 namespace {

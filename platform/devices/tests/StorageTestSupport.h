@@ -11,10 +11,25 @@
 
 #include "ContainerImage.h"
 #include "DriverTestSupport.h"
+#include "ToolSupport.h"
 #include "devices/DeviceManager.h"
 #include "devices/StorageManager.h"
 
 namespace storagetest {
+
+// The engine-free test helpers (temporary folders, host files, names, the real tools) by their short names.
+using fat::test::CheckVolume;
+using fat::test::MtoolsEnv;
+using fat::test::MtoolsImage;
+using fat::test::PatternBytes;
+using fat::test::Quote;
+using fat::test::ReadHostFile;
+using fat::test::RunTool;
+using fat::test::TempDir;
+using fat::test::ToolResult;
+using fat::test::U16;
+using fat::test::U8;
+using fat::test::WriteHostFile;
 
 // An activation's outcome: the device handle (NULL when ActivateDeviceEx failed), the record's status,
 // and the folder the storage manager mounted the disk at (empty when it did not).

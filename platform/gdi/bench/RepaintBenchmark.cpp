@@ -150,10 +150,8 @@ BENCHMARK(BM_DialogRepaint);
 } // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
     testing_support::ThroughputReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    reporter.RunSelected(argc, argv);
     double copy = reporter.MegabytesPerSecond("BM_FramebufferCopy");
     double blit = reporter.MegabytesPerSecond("BM_FramebufferBlit");
     double repaint = reporter.MegabytesPerSecond("BM_DialogRepaint");

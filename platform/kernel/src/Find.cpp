@@ -66,7 +66,7 @@ DWORD Search(const kernel::PathComponents& folder, const std::u16string& pattern
     // A mount folder hides whatever entry of the same name lies beneath it.
     for (const std::u16string& name : kernel::files::MountNamesIn(folder)) {
         std::erase_if(entries,
-                      [&](const VolumeEntry& entry) { return kernel::files::NamesEqual(entry.name, name); });
+                      [&](const VolumeEntry& entry) { return crt::EqualsIgnoringCase(entry.name, name); });
         VolumeEntry entry;
         entry.name = name;
         entry.attributes = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_TEMPORARY;

@@ -13,6 +13,7 @@
 
 #include "ProgramSupport.h"
 #include "crt/Utf8.h"
+#include "crt/WideString.h"
 #include "kernel/DeviceRoot.h"
 #include "kernel/Errors.h"
 
@@ -295,10 +296,10 @@ HMODULE GetModuleHandleW(LPCWSTR lpModuleName) {
     std::lock_guard guard(loader.lock);
     for (const auto& [value, library] : loader.libraries) {
         std::u16string_view fileName = FileNameOf(library.devicePath);
-        bool matches = kernel::support::EqualsIgnoringCase(library.devicePath, wanted) ||
-                       kernel::support::EqualsIgnoringCase(fileName, wanted) ||
+        bool matches = crt::EqualsIgnoringCase(library.devicePath, wanted) ||
+                       crt::EqualsIgnoringCase(fileName, wanted) ||
                        (wanted.find(u'.') == std::u16string_view::npos &&
-                        kernel::support::EqualsIgnoringCase(fileName, std::u16string(wanted) + u".dll"));
+                        crt::EqualsIgnoringCase(fileName, std::u16string(wanted) + u".dll"));
         if (matches)
             return ModuleOf(value);
     }

@@ -130,15 +130,6 @@ std::u16string FoldName(std::u16string_view name) {
     return folded;
 }
 
-bool NamesEqual(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (!UnitsEqual(a[i], b[i]))
-            return false;
-    return true;
-}
-
 bool ComponentsEqual(const PathComponents& a, const PathComponents& b) {
     return a.size() == b.size() && StartsWithComponents(a, b);
 }
@@ -147,7 +138,7 @@ bool StartsWithComponents(const PathComponents& path, const PathComponents& pref
     if (prefix.size() > path.size())
         return false;
     for (size_t i = 0; i < prefix.size(); ++i)
-        if (!NamesEqual(path[i], prefix[i]))
+        if (!crt::EqualsIgnoringCase(path[i], prefix[i]))
             return false;
     return true;
 }

@@ -28,7 +28,6 @@ bool HasWildcards(std::u16string_view name);
 
 // Names folded with ToLowerW, the key under which the platform compares them.
 std::u16string FoldName(std::u16string_view name);
-bool NamesEqual(std::u16string_view a, std::u16string_view b);
 bool ComponentsEqual(const PathComponents& a, const PathComponents& b);
 // Whether path starts with (or equals) prefix, compared case-insensitively.
 bool StartsWithComponents(const PathComponents& path, const PathComponents& prefix);

@@ -18,13 +18,4 @@ bool IsHostBinary(const char* path) {
                        sizeof magic) == 0;
 }
 
-bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (ToLowerW(a[i]) != ToLowerW(b[i]))
-            return false;
-    return true;
-}
-
 } // namespace kernel::support

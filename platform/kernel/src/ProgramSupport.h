@@ -10,9 +10,6 @@
 
 namespace kernel::support {
 
-// The platform's case-insensitive name comparison: unit by unit, folded with ToLowerW.
-bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b);
-
 // Whether the host file starts like a host program or shared library (an ELF image).
 bool IsHostBinary(const char* path);
 

@@ -4,6 +4,7 @@
 
 #include "ProgramSupport.h"
 #include "crt/Utf8.h"
+#include "crt/WideString.h"
 #include "kernel/Registry.h"
 
 namespace kernel::registry {
@@ -353,14 +354,14 @@ Key* ParseKeyLine(Tree& tree, std::string_view line) {
 
 Key* Key::FindSubkey(std::u16string_view wanted) const {
     for (const auto& subkey : subkeys)
-        if (support::EqualsIgnoringCase(subkey->name, wanted))
+        if (crt::EqualsIgnoringCase(subkey->name, wanted))
             return subkey.get();
     return nullptr;
 }
 
 Value* Key::FindValue(std::u16string_view wanted) {
     for (Value& value : values)
-        if (support::EqualsIgnoringCase(value.name, wanted))
+        if (crt::EqualsIgnoringCase(value.name, wanted))
             return &value;
     return nullptr;
 }

@@ -22,6 +22,7 @@
 #include "MappingExtent.h"
 #include "PathText.h"
 #include "VolumeTable.h"
+#include "crt/WideString.h"
 #include "kernel/Errors.h"
 #include "kernel/Files.h"
 #include "kernel/Mapping.h"
@@ -240,7 +241,7 @@ std::optional<std::string> MatchEntry(const std::string& folder, std::u16string_
     std::optional<std::string> found;
     while (dirent* item = ::readdir(directory)) {
         std::optional<std::u16string> itemName = FromUtf8(item->d_name);
-        if (itemName && NamesEqual(*itemName, name) && IsDeviceName(*itemName)) {
+        if (itemName && crt::EqualsIgnoringCase(*itemName, name) && IsDeviceName(*itemName)) {
             found = item->d_name;
             break;
         }
@@ -489,8 +490,9 @@ public:
             std::optional<std::u16string> name = FromUtf8(item->d_name);
             if (!name || !IsDeviceName(*name))
                 continue; // ".", "..", and host names no device path can reach
-            if (std::any_of(mounted.begin(), mounted.end(),
-                            [&](const std::u16string& mount) { return NamesEqual(mount, *name); }))
+            if (std::any_of(mounted.begin(), mounted.end(), [&](const std::u16string& mount) {
+                    return crt::EqualsIgnoringCase(mount, *name);
+                }))
                 continue;
             const std::string path = folderPath + "/" + item->d_name;
             struct stat st {};

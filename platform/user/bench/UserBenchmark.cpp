@@ -213,10 +213,8 @@ BENCHMARK(BM_FullRepaint)->Unit(benchmark::kMicrosecond);
 } // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
     testing_support::ThroughputReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    reporter.RunSelected(argc, argv);
     double copy = reporter.MegabytesPerSecond("BM_FramebufferCopy");
     double create = reporter.MegabytesPerSecond("BM_DialogCreateLayoutPaint");
     double repaint = reporter.MegabytesPerSecond("BM_FullRepaint");

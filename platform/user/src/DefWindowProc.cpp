@@ -38,6 +38,16 @@ void PaintFrame(Window* w) {
     ReleaseDC(w->handle, hdc);
 }
 
+// The system colours of a control kind: text and background on hdc, and the background's brush.
+LRESULT DefaultCtlColor(UINT message, HDC hdc) {
+    int background = message == WM_CTLCOLORBTN || message == WM_CTLCOLORSCROLLBAR ? COLOR_BTNFACE
+                     : message == WM_CTLCOLORSTATIC || message == WM_CTLCOLORDLG  ? COLOR_STATIC
+                                                                                  : COLOR_WINDOW;
+    SetTextColor(hdc, GetSysColor(message == WM_CTLCOLORSTATIC ? COLOR_STATICTEXT : COLOR_WINDOWTEXT));
+    SetBkColor(hdc, GetSysColor(background));
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(background));
+}
+
 } // namespace
 
 LRESULT DefWindowProcW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
@@ -140,22 +150,7 @@ LRESULT DefWindowProcW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_GETICON:
         return reinterpret_cast<LRESULT>(wParam == ICON_BIG ? w->iconBig : w->iconSmall);
-    case WM_CTLCOLORMSGBOX:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORDLG:
-    case WM_CTLCOLORSCROLLBAR:
-    case WM_CTLCOLORSTATIC: {
-        HDC hdc = reinterpret_cast<HDC>(wParam);
-        int background = Msg == WM_CTLCOLORBTN || Msg == WM_CTLCOLORSCROLLBAR ? COLOR_BTNFACE
-                         : Msg == WM_CTLCOLORSTATIC || Msg == WM_CTLCOLORDLG  ? COLOR_STATIC
-                                                                              : COLOR_WINDOW;
-        SetTextColor(hdc, GetSysColor(Msg == WM_CTLCOLORSTATIC ? COLOR_STATICTEXT : COLOR_WINDOWTEXT));
-        SetBkColor(hdc, GetSysColor(background));
-        return reinterpret_cast<LRESULT>(GetSysColorBrush(background));
-    }
     default:
-        return 0;
+        return user::IsCtlColorMessage(Msg) ? DefaultCtlColor(Msg, reinterpret_cast<HDC>(wParam)) : 0;
     }
 }

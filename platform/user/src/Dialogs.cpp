@@ -438,20 +438,13 @@ LRESULT DefDlgProcW(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM lParam) {
     if (handled) {
         switch (Msg) {
         case WM_INITDIALOG:
-        case WM_CTLCOLORMSGBOX:
-        case WM_CTLCOLOREDIT:
-        case WM_CTLCOLORLISTBOX:
-        case WM_CTLCOLORBTN:
-        case WM_CTLCOLORDLG:
-        case WM_CTLCOLORSCROLLBAR:
-        case WM_CTLCOLORSTATIC:
         case WM_COMPAREITEM:
         case WM_VKEYTOITEM:
         case WM_CHARTOITEM:
         case WM_QUERYDRAGICON:
             return handled;
         default:
-            return ResultOf(w);
+            return user::IsCtlColorMessage(Msg) ? handled : ResultOf(w);
         }
     }
     DialogState* d = w->dialog.get();

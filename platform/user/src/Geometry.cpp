@@ -46,6 +46,19 @@ bool Reorder(Window* w, HWND insertAfter) {
     return siblings != before;
 }
 
+// Runs update on *out and the window of hWnd under the window lock; the checks the geometry queries share.
+template <class T, class Update>
+BOOL UpdateFromWindow(HWND hWnd, T* out, Update update) {
+    if (!out)
+        return kernel::Fail(ERROR_INVALID_PARAMETER, FALSE);
+    Locked lock;
+    Window* w = Find(hWnd);
+    if (!w)
+        return FALSE;
+    update(w, *out);
+    return TRUE;
+}
+
 } // namespace
 
 } // namespace user::detail
@@ -161,26 +174,14 @@ BOOL BringWindowToTop(HWND hWnd) {
 }
 
 BOOL GetWindowRect(HWND hWnd, LPRECT lpRect) {
-    if (!lpRect)
-        return kernel::Fail(ERROR_INVALID_PARAMETER, FALSE);
-    Locked lock;
-    Window* w = Find(hWnd);
-    if (!w)
-        return FALSE;
-    *lpRect = WindowScreenRect(w);
-    return TRUE;
+    return UpdateFromWindow(hWnd, lpRect, [](Window* w, RECT& rect) { rect = WindowScreenRect(w); });
 }
 
 BOOL GetClientRect(HWND hWnd, LPRECT lpRect) {
-    if (!lpRect)
-        return kernel::Fail(ERROR_INVALID_PARAMETER, FALSE);
-    Locked lock;
-    Window* w = Find(hWnd);
-    if (!w)
-        return FALSE;
-    SIZE client = ClientSize(w);
-    *lpRect = RECT{0, 0, client.cx, client.cy};
-    return TRUE;
+    return UpdateFromWindow(hWnd, lpRect, [](Window* w, RECT& rect) {
+        SIZE client = ClientSize(w);
+        rect = RECT{0, 0, client.cx, client.cy};
+    });
 }
 
 BOOL AdjustWindowRectEx(LPRECT lpRect, DWORD dwStyle, BOOL, DWORD dwExStyle) {
@@ -225,29 +226,19 @@ int MapWindowPoints(HWND hWndFrom, HWND hWndTo, LPPOINT lpPoints, UINT cPoints) 
 }
 
 BOOL ClientToScreen(HWND hWnd, LPPOINT lpPoint) {
-    if (!lpPoint)
-        return kernel::Fail(ERROR_INVALID_PARAMETER, FALSE);
-    Locked lock;
-    Window* w = Find(hWnd);
-    if (!w)
-        return FALSE;
-    POINT origin = ClientScreenOrigin(w);
-    lpPoint->x += origin.x;
-    lpPoint->y += origin.y;
-    return TRUE;
+    return UpdateFromWindow(hWnd, lpPoint, [](Window* w, POINT& point) {
+        POINT origin = ClientScreenOrigin(w);
+        point.x += origin.x;
+        point.y += origin.y;
+    });
 }
 
 BOOL ScreenToClient(HWND hWnd, LPPOINT lpPoint) {
-    if (!lpPoint)
-        return kernel::Fail(ERROR_INVALID_PARAMETER, FALSE);
-    Locked lock;
-    Window* w = Find(hWnd);
-    if (!w)
-        return FALSE;
-    POINT origin = ClientScreenOrigin(w);
-    lpPoint->x -= origin.x;
-    lpPoint->y -= origin.y;
-    return TRUE;
+    return UpdateFromWindow(hWnd, lpPoint, [](Window* w, POINT& point) {
+        POINT origin = ClientScreenOrigin(w);
+        point.x -= origin.x;
+        point.y -= origin.y;
+    });
 }
 
 HWND WindowFromPoint(POINT Point) {

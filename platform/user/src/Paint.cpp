@@ -372,19 +372,27 @@ BOOL InvalidateRgn(HWND hWnd, HRGN hRgn, BOOL bErase) {
     return TRUE;
 }
 
+namespace {
+
+// Takes region (the whole invalid area when null) out of the window's invalid area.
+void ValidateClient(Window* w, const gdi::Region* region) {
+    if (region)
+        w->update.Subtract(*region);
+    else
+        w->update = gdi::Region();
+    if (w->update.IsEmpty())
+        w->erase = false;
+}
+
+} // namespace
+
 BOOL ValidateRect(HWND hWnd, const RECT* lpRect) {
     Locked lock;
     Window* w = Find(hWnd);
     if (!w)
         return FALSE;
-    if (!lpRect) {
-        w->update = gdi::Region();
-        w->erase = false;
-        return TRUE;
-    }
-    w->update.Subtract(gdi::Region(*lpRect));
-    if (w->update.IsEmpty())
-        w->erase = false;
+    gdi::Region region(lpRect ? *lpRect : RECT{});
+    ValidateClient(w, lpRect ? &region : nullptr);
     return TRUE;
 }
 
@@ -393,17 +401,10 @@ BOOL ValidateRgn(HWND hWnd, HRGN hRgn) {
     Window* w = Find(hWnd);
     if (!w)
         return FALSE;
-    if (!hRgn) {
-        w->update = gdi::Region();
-        w->erase = false;
-        return TRUE;
-    }
     gdi::Region region;
-    if (!gdi::GetRegion(hRgn, region))
+    if (hRgn && !gdi::GetRegion(hRgn, region))
         return FALSE;
-    w->update.Subtract(region);
-    if (w->update.IsEmpty())
-        w->erase = false;
+    ValidateClient(w, hRgn ? &region : nullptr);
     return TRUE;
 }
 
@@ -530,24 +531,27 @@ BOOL RedrawWindow(HWND hWnd, const RECT* lprcUpdate, HRGN hrgnUpdate, UINT flags
     return TRUE;
 }
 
-HDC GetDC(HWND hWnd) {
+namespace {
+
+// A DC of the window of the given kind, or of the whole screen for NULL.
+HDC WindowOrScreenDC(HWND hWnd, LiveDC::Kind kind) {
     Locked lock;
     if (!hWnd)
         return MakeDC(nullptr, LiveDC::Kind::Screen);
     Window* w = Find(hWnd);
     if (!w)
         return nullptr;
-    return MakeDC(w, LiveDC::Kind::Client);
+    return MakeDC(w, kind);
+}
+
+} // namespace
+
+HDC GetDC(HWND hWnd) {
+    return WindowOrScreenDC(hWnd, LiveDC::Kind::Client);
 }
 
 HDC GetWindowDC(HWND hWnd) {
-    Locked lock;
-    if (!hWnd)
-        return MakeDC(nullptr, LiveDC::Kind::Screen);
-    Window* w = Find(hWnd);
-    if (!w)
-        return nullptr;
-    return MakeDC(w, LiveDC::Kind::Whole);
+    return WindowOrScreenDC(hWnd, LiveDC::Kind::Whole);
 }
 
 int ReleaseDC(HWND, HDC hDC) {

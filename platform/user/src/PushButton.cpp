@@ -5,6 +5,7 @@
 #include "Internal.h"
 #include "gdi/Gdi.h"
 #include "user/Paint.h"
+#include "user/ScopedPaint.h"
 
 namespace user::detail {
 
@@ -28,12 +29,11 @@ void Click(HWND hwnd) {
 }
 
 void Paint(HWND hwnd, ButtonState* state) {
-    PAINTSTRUCT ps;
-    HDC hdc = BeginPaint(hwnd, &ps);
-    if (!hdc)
+    ScopedPaint paint(hwnd);
+    if (!paint)
         return;
-    RECT r;
-    GetClientRect(hwnd, &r);
+    HDC hdc = paint.Dc();
+    RECT r = paint.Client();
     bool isDefault = (GetWindowLongW(hwnd, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
     if (isDefault) {
         FrameRect(hdc, &r, GetSysColorBrush(COLOR_WINDOWFRAME));
@@ -57,7 +57,6 @@ void Paint(HWND hwnd, ButtonState* state) {
         InflateRect(&focus, -3, -3);
         DrawFocusRect(hdc, &focus);
     }
-    EndPaint(hwnd, &ps);
 }
 
 bool Inside(HWND hwnd, LPARAM lParam) {

@@ -76,11 +76,12 @@ bool GetEntry(WireReader& reader, RemoteWindow& entry) {
     return true;
 }
 
-// Whole reads and writes within a deadline.
-bool WriteAll(int fd, const void* data, size_t size) {
-    const auto* p = static_cast<const uint8_t*>(data);
+// Whole reads and writes within a deadline: io moves some of the bytes left (send or recv) until all have
+// gone; an error or a closed peer ends it.
+template <typename Byte, typename Io>
+bool TransferAll(Byte* p, size_t size, Io io) {
     while (size > 0) {
-        ssize_t n = ::send(fd, p, size, MSG_NOSIGNAL);
+        ssize_t n = io(p, size);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -91,18 +92,14 @@ bool WriteAll(int fd, const void* data, size_t size) {
     return true;
 }
 
+bool WriteAll(int fd, const void* data, size_t size) {
+    return TransferAll(static_cast<const uint8_t*>(data), size,
+                       [fd](const uint8_t* p, size_t left) { return ::send(fd, p, left, MSG_NOSIGNAL); });
+}
+
 bool ReadAll(int fd, void* data, size_t size) {
-    auto* p = static_cast<uint8_t*>(data);
-    while (size > 0) {
-        ssize_t n = ::recv(fd, p, size, 0);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
+    return TransferAll(static_cast<uint8_t*>(data), size,
+                       [fd](uint8_t* p, size_t left) { return ::recv(fd, p, left, 0); });
 }
 
 bool SendMessageBytes(int fd, const Header& header, const std::vector<uint8_t>& payload) {

@@ -524,12 +524,29 @@ void ChangeStyle(Window* w, int index, DWORD newStyle) {
     Send(w, WM_STYLECHANGED, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&done));
 }
 
+// The window's extra bytes at index hold a T; ERROR_INVALID_INDEX when it does not fit.
 template <typename T>
-bool ExtraAt(Window* w, int index, T*& slot) {
+bool ExtraFits(const Window* w, int index) {
     if (index < 0 || static_cast<size_t>(index) + sizeof(T) > w->extra.size())
         return kernel::Fail(ERROR_INVALID_INDEX, false);
-    slot = reinterpret_cast<T*>(w->extra.data() + index);
     return true;
+}
+
+template <typename T>
+std::optional<LONG_PTR> ReadExtra(const Window* w, int index) {
+    if (!ExtraFits<T>(w, index))
+        return std::nullopt;
+    T value;
+    std::memcpy(&value, w->extra.data() + index, sizeof value);
+    return value;
+}
+
+template <typename T>
+void WriteExtra(Window* w, int index, LONG_PTR value) {
+    if (!ExtraFits<T>(w, index))
+        return;
+    T narrow = static_cast<T>(value);
+    std::memcpy(w->extra.data() + index, &narrow, sizeof narrow);
 }
 
 std::optional<LONG_PTR> GetData(Window* w, int index, bool pointer) {
@@ -553,20 +570,7 @@ std::optional<LONG_PTR> GetData(Window* w, int index, bool pointer) {
     default:
         break;
     }
-    if (pointer) {
-        LONG_PTR* slot = nullptr;
-        if (!ExtraAt(w, index, slot))
-            return std::nullopt;
-        LONG_PTR value;
-        std::memcpy(&value, slot, sizeof value);
-        return value;
-    }
-    LONG* slot = nullptr;
-    if (!ExtraAt(w, index, slot))
-        return std::nullopt;
-    LONG value;
-    std::memcpy(&value, slot, sizeof value);
-    return value;
+    return pointer ? ReadExtra<LONG_PTR>(w, index) : ReadExtra<LONG>(w, index);
 }
 
 std::optional<LONG_PTR> SetData(Window* w, int index, LONG_PTR value, bool pointer) {
@@ -601,16 +605,10 @@ std::optional<LONG_PTR> SetData(Window* w, int index, LONG_PTR value, bool point
     default:
         break;
     }
-    if (pointer) {
-        LONG_PTR* slot = nullptr;
-        ExtraAt(w, index, slot);
-        std::memcpy(slot, &value, sizeof value);
-    } else {
-        LONG* slot = nullptr;
-        ExtraAt(w, index, slot);
-        LONG narrow = static_cast<LONG>(value);
-        std::memcpy(slot, &narrow, sizeof narrow);
-    }
+    if (pointer)
+        WriteExtra<LONG_PTR>(w, index, value);
+    else
+        WriteExtra<LONG>(w, index, value);
     return old;
 }
 

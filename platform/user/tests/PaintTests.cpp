@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "FillPaint.h"
 #include "user/User.h"
 #include "user/WindowTest.h"
 
@@ -25,15 +26,8 @@ struct Painter {
     }
     static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         if (message == WM_PAINT) {
-            PAINTSTRUCT ps;
-            HDC hdc = BeginPaint(hwnd, &ps);
+            PAINTSTRUCT ps = user_test::FillWithUserDataColor(hwnd);
             Log().push_back(Event{hwnd, WM_PAINT, ps.rcPaint, ps.fErase});
-            RECT client;
-            GetClientRect(hwnd, &client);
-            HBRUSH brush = CreateSolidBrush(static_cast<COLORREF>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)));
-            FillRect(hdc, &client, brush);
-            DeleteObject(brush);
-            EndPaint(hwnd, &ps);
             return 0;
         }
         if (message == WM_ERASEBKGND)

@@ -6,46 +6,14 @@
 #include <string>
 
 #include "kernel/Errors.h"
-#include "kernel/Install.h"
-#include "kernel/Processes.h"
-#include "kernel/Sync.h"
+#include "user/ProgramWindowTest.h"
 #include "user/User.h"
-#include "user/WindowTest.h"
 
 namespace {
 
-class RemoteTest : public user::test::WindowTest {
+class RemoteTest : public user::test::ProgramWindowTest {
 protected:
-    void SetUp() override {
-        WindowTest::SetUp();
-        ASSERT_EQ(kernel::InstallDeviceManifest(USER_PEER_MANIFEST), 0u);
-    }
-    void TearDown() override {
-        for (PROCESS_INFORMATION& info : m_started) {
-            if (WaitForSingleObject(info.hProcess, 0) != WAIT_OBJECT_0)
-                TerminateProcess(info.hProcess, 1);
-            WaitForSingleObject(info.hProcess, 10000);
-            CloseHandle(info.hProcess);
-            CloseHandle(info.hThread);
-        }
-        WindowTest::TearDown();
-    }
-    PROCESS_INFORMATION Start(std::u16string commandLine) {
-        PROCESS_INFORMATION info{};
-        EXPECT_TRUE(CreateProcessW(u"\\windows\\UserPeer.exe", commandLine.data(), nullptr, nullptr, FALSE, 0,
-                                   nullptr, nullptr, nullptr, &info));
-        m_started.push_back(info);
-        return info;
-    }
-    static bool Ended(const PROCESS_INFORMATION& info) {
-        return WaitForSingleObject(info.hProcess, 0) == WAIT_OBJECT_0;
-    }
-    static DWORD ExitCode(const PROCESS_INFORMATION& info) {
-        DWORD code = 0;
-        GetExitCodeProcess(info.hProcess, &code);
-        return code;
-    }
-    std::vector<PROCESS_INFORMATION> m_started;
+    RemoteTest() : ProgramWindowTest(USER_PEER_MANIFEST, u"\\windows\\UserPeer.exe") {}
 };
 
 struct Received {

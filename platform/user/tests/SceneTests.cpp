@@ -8,6 +8,7 @@
 #include <functional>
 #include <vector>
 
+#include "FillPaint.h"
 #include "PngReader.h"
 #include "Xvfb.h"
 #include "display/Display.h"
@@ -37,14 +38,7 @@ struct Filler {
     static inline std::u16string typed;
     static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         if (message == WM_PAINT) {
-            PAINTSTRUCT ps;
-            HDC hdc = BeginPaint(hwnd, &ps);
-            RECT client;
-            GetClientRect(hwnd, &client);
-            HBRUSH brush = CreateSolidBrush(static_cast<COLORREF>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)));
-            FillRect(hdc, &client, brush);
-            DeleteObject(brush);
-            EndPaint(hwnd, &ps);
+            user_test::FillWithUserDataColor(hwnd);
             return 0;
         }
         if (message == WM_LBUTTONDOWN || message == WM_LBUTTONUP)

@@ -9,48 +9,18 @@
 #include <string>
 #include <vector>
 
-#include "kernel/Install.h"
-#include "kernel/Processes.h"
-#include "kernel/Sync.h"
+#include "user/ProgramWindowTest.h"
 #include "user/RemoteControl.h"
 #include "user/User.h"
-#include "user/WindowTest.h"
 
 namespace {
 
 constexpr char16_t kProgram[] = u"\\program files\\test\\Instance.exe";
 
-class SingleInstanceTest : public user::test::WindowTest {
+class SingleInstanceTest : public user::test::ProgramWindowTest {
 protected:
-    void SetUp() override {
-        WindowTest::SetUp();
-        ASSERT_EQ(kernel::InstallDeviceManifest(CLASSLIB_APP_MANIFEST), 0u);
-    }
-    void TearDown() override {
-        for (PROCESS_INFORMATION& info : m_started) {
-            if (WaitForSingleObject(info.hProcess, 0) != WAIT_OBJECT_0)
-                TerminateProcess(info.hProcess, 1);
-            WaitForSingleObject(info.hProcess, 10000);
-            CloseHandle(info.hProcess);
-            CloseHandle(info.hThread);
-        }
-        WindowTest::TearDown();
-    }
-    PROCESS_INFORMATION Start(std::u16string commandLine) {
-        PROCESS_INFORMATION info{};
-        EXPECT_TRUE(CreateProcessW(kProgram, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                   nullptr, &info));
-        m_started.push_back(info);
-        return info;
-    }
-    static bool Ended(const PROCESS_INFORMATION& info) {
-        return WaitForSingleObject(info.hProcess, 0) == WAIT_OBJECT_0;
-    }
-    static DWORD ExitCode(const PROCESS_INFORMATION& info) {
-        DWORD code = 0;
-        GetExitCodeProcess(info.hProcess, &code);
-        return code;
-    }
+    SingleInstanceTest() : ProgramWindowTest(CLASSLIB_APP_MANIFEST, kProgram) {}
+
     static std::optional<HWND> ActiveWindow(const PROCESS_INFORMATION& info) {
         auto windows = user::remote::Windows(info.dwProcessId);
         if (!windows)
@@ -70,8 +40,6 @@ protected:
         std::u16string log = InstanceLog();
         return static_cast<size_t>(std::count(log.begin(), log.end(), u'\n'));
     }
-
-    std::vector<PROCESS_INFORMATION> m_started;
 };
 
 TEST_F(SingleInstanceTest, ASecondStartBringsTheFirstWindowToTheFrontAndEndsWithoutInitInstance) {

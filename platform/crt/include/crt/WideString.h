@@ -3,6 +3,8 @@
 // overload the host's wchar_t functions of the same name, so the system's code calls them by the
 // names it was written with.
 
+#include <string_view>
+
 #include "crt/Types.h"
 
 size_t wcslen(const WCHAR* s);
@@ -34,6 +36,12 @@ WCHAR* _wcsupr(WCHAR* s);
 // capital I lowers to 'i', dotless i and long s raise to 'I' and 'S', final sigma raises to sigma.
 WCHAR ToLowerW(WCHAR c);
 WCHAR ToUpperW(WCHAR c);
+
+namespace crt {
+// True when both texts have the same length and equal units once folded with ToLowerW: the platform's
+// comparison of names (files, registry keys and values, modules).
+bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b);
+} // namespace crt
 // Tab, line feed, vertical tab, form feed, carriage return and space.
 bool IsSpaceW(WCHAR c);
 // '0' to '9' only.

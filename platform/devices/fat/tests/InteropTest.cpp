@@ -4,10 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <algorithm>
 #include <set>
 
 #include "Model.h"
+#include "ModelTree.h"
 #include "TestSupport.h"
 
 namespace fat::test {
@@ -16,45 +17,6 @@ namespace {
 namespace fs = std::filesystem;
 constexpr uint64_t kKiB = 1024;
 constexpr uint64_t kMiB = 1024 * 1024;
-
-std::vector<uint8_t> ReadHostFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteHostFile(const fs::path& path, const std::vector<uint8_t>& content) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
-}
-
-// Every path of the model's tree ("dir/", "dir/file") in UTF-8, as mdir -/ -b lists them.
-void ModelPaths(const ModelNode& node, const std::string& prefix, std::set<std::string>& out) {
-    for (const auto& [key, child] : node.children) {
-        std::string path = prefix + U8(child.name);
-        out.insert(child.folder ? path + "/" : path);
-        if (child.folder)
-            ModelPaths(child, path + "/", out);
-    }
-}
-
-// Compares a host folder that mcopy filled with the model.
-void ExpectHostTreeMatches(const ModelNode& node, const fs::path& folder) {
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.insert(entry.path().filename().string());
-    std::set<std::string> expected;
-    for (const auto& [key, child] : node.children)
-        expected.insert(U8(child.name));
-    EXPECT_EQ(names, expected) << folder;
-    for (const auto& [key, child] : node.children) {
-        fs::path path = folder / U8(child.name);
-        if (child.folder) {
-            ExpectHostTreeMatches(child, path);
-        } else {
-            EXPECT_EQ(ReadHostFile(path), child.content) << path;
-        }
-    }
-}
 
 class FatEngineVolumes : public ::testing::TestWithParam<uint64_t> {};
 
@@ -72,23 +34,15 @@ TEST_P(FatEngineVolumes, AfterRandomWorkPassFsckAndShowMtoolsExactlyTheFilesWrit
     ToolResult fsck = CheckVolume(image.Image(), image.Where());
     EXPECT_EQ(fsck.exitCode, 0) << fsck.output;
 
-    std::string mtools = MtoolsEnv();
     std::string volume = MtoolsImage(image.Image(), image.Where());
-    ToolResult listing = RunTool(mtools + "mdir -/ -b -i " + volume + " ::");
-    ASSERT_EQ(listing.exitCode, 0) << listing.output;
     std::set<std::string> listed;
-    std::istringstream lines(listing.output);
-    for (std::string line; std::getline(lines, line);) {
-        if (line.rfind("::/", 0) == 0)
-            listed.insert(line.substr(3));
-    }
-    std::set<std::string> expected;
-    ModelPaths(workload.Root(), "", expected);
-    EXPECT_EQ(listed, expected);
+    ToolResult listing = ListWithMdir(volume, listed);
+    ASSERT_EQ(listing.exitCode, 0) << listing.output;
+    EXPECT_EQ(listed, ModelPaths(workload.Root()));
 
     TempDir out;
     if (!workload.Root().children.empty()) {
-        ToolResult copy = RunTool(mtools + "mcopy -s -n -i " + volume + " '::/*' " + Quote(out.Path()));
+        ToolResult copy = RunTool(MtoolsEnv() + "mcopy -s -n -i " + volume + " '::/*' " + Quote(out.Path()));
         ASSERT_EQ(copy.exitCode, 0) << copy.output;
     }
     ExpectHostTreeMatches(workload.Root(), out.Path());
@@ -118,43 +72,14 @@ TEST_P(FatMkfsVolumes, FilledByMcopyMountWithEveryFileIntact) {
     if (c.firstSector != 0) {
         // A master boot record as partitioning tools write it: one FAT16 (LBA) entry, 1 KiB granules.
         where = VolumeLocation{c.firstSector, (diskSectors - c.firstSector) & ~1u};
-        std::vector<uint8_t> mbr(kSectorSize, 0);
-        mbr[446 + 4] = 0x0E;
-        for (int i = 0; i < 4; ++i) {
-            mbr[446 + 8 + i] = static_cast<uint8_t>(where.firstSector >> (8 * i));
-            mbr[446 + 12 + i] = static_cast<uint8_t>(where.sectorCount >> (8 * i));
-        }
-        mbr[510] = 0x55;
-        mbr[511] = 0xAA;
-        WriteBytes(image, 0, mbr);
+        WriteBytes(image, 0, PartitionSector(where, 0x0E));
     }
-    std::string offset = c.firstSector != 0 ? " --offset=" + std::to_string(where.firstSector) + " -h " +
-                                                  std::to_string(where.firstSector)
-                                            : "";
-    ToolResult made = RunTool("/usr/sbin/mkfs.fat " + std::string(c.options) + offset + " " + Quote(image) +
-                              " " + std::to_string(where.sectorCount / 2));
+    ToolResult made = RunMkfs(image, where, c.options);
     ASSERT_EQ(made.exitCode, 0) << made.output;
 
-    // A host tree with short, lower-case, long and non-ASCII names, nested, empty, of sizes around the
-    // sector and cluster boundaries.
-    fs::path source = dir / "source";
-    fs::create_directories(source / "Sub Folder" / "deeper");
-    fs::create_directories(source / "EMPTY");
-    std::map<std::string, std::vector<uint8_t>> files = {
-        {"README.TXT", PatternBytes(1, 1)},
-        {"lower.txt", PatternBytes(511, 2)},
-        {"A long file name.text", PatternBytes(512, 3)},
-        {"Sub Folder/Ünïcødé é.bin", PatternBytes(513, 4)},
-        {"Sub Folder/deeper/cluster.dat", PatternBytes(4096, 5)},
-        {"Sub Folder/deeper/empty", {}},
-        {"big.bin", PatternBytes(c.bytes < 1 * kMiB ? 20000 : 300000, 6)},
-    };
-    for (const auto& [path, content] : files)
-        WriteHostFile(source / path, content);
-    std::string mtools = MtoolsEnv();
+    const SampleTree tree = MakeSampleTree(c.bytes);
     std::string volumeArg = MtoolsImage(image, where);
-    ToolResult copy =
-        RunTool("cd " + Quote(source) + " && " + mtools + "mcopy -s -i " + volumeArg + " * ::/");
+    ToolResult copy = CopySampleTree(tree, dir / "source", volumeArg);
     ASSERT_EQ(copy.exitCode, 0) << copy.output;
 
     TestClock clock;
@@ -166,7 +91,7 @@ TEST_P(FatMkfsVolumes, FilledByMcopyMountWithEveryFileIntact) {
         ASSERT_EQ(volume.GetVolumeInfo(info), FatResult::Ok);
         EXPECT_EQ(info.type, c.type);
         EXPECT_EQ(info.location.firstSector, where.firstSector);
-        for (const auto& [path, content] : files) {
+        for (const auto& [path, content] : tree.files) {
             std::u16string enginePath = U16(path);
             std::replace(enginePath.begin(), enginePath.end(), u'/', u'\\');
             std::vector<uint8_t> read;
@@ -176,8 +101,7 @@ TEST_P(FatMkfsVolumes, FilledByMcopyMountWithEveryFileIntact) {
         std::set<std::u16string> root;
         for (const FatEntryInfo& entry : ListFolder(volume, u""))
             root.insert(entry.name);
-        EXPECT_EQ(root, (std::set<std::u16string>{u"README.TXT", u"lower.txt", u"A long file name.text",
-                                                  u"Sub Folder", u"EMPTY", u"big.bin"}));
+        EXPECT_EQ(root, tree.rootNames);
         EXPECT_TRUE(ListFolder(volume, u"EMPTY").empty());
 
         // And the engine's changes keep the volume clean for the tools.
@@ -192,13 +116,13 @@ TEST_P(FatMkfsVolumes, FilledByMcopyMountWithEveryFileIntact) {
     EXPECT_EQ(fsck.exitCode, 0) << fsck.output;
     fs::path out = dir / "out";
     fs::create_directories(out);
-    ToolResult back = RunTool(mtools + "mcopy -n -i " + volumeArg +
+    ToolResult back = RunTool(MtoolsEnv() + "mcopy -n -i " + volumeArg +
                               " '::/Sub Folder/written by engine.dat' '::/Sub "
                               "Folder/deeper/big moved.bin' " +
                               Quote(out));
     ASSERT_EQ(back.exitCode, 0) << back.output;
     EXPECT_EQ(ReadHostFile(out / "written by engine.dat"), PatternBytes(10000, 7));
-    EXPECT_EQ(ReadHostFile(out / "big moved.bin"), files["big.bin"]);
+    EXPECT_EQ(ReadHostFile(out / "big moved.bin"), tree.files.at("big.bin"));
 }
 
 INSTANTIATE_TEST_SUITE_P(

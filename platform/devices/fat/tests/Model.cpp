@@ -1,52 +1,24 @@
 #include "Model.h"
 
 #include <algorithm>
-#include <set>
 
 namespace fat::test {
 
 namespace {
 
-// Slots the root may take: well below the 224 entries of the smallest fixed root folder.
-constexpr uint32_t kRootSlotLimit = 150;
+// Slots a folder below the root may take.
 constexpr uint32_t kFolderSlotLimit = 2000;
-
-uint32_t SlotsFor(const std::u16string& name) {
-    return 1 + static_cast<uint32_t>((name.size() + 12) / 13);
-}
 
 std::string Describe(const char* what, const std::u16string& path, FatResult got, FatResult expected) {
     return std::string(what) + " " + U8(path) + ": got " + FatResultName(got) + ", expected " +
            FatResultName(expected);
 }
 
-bool IsInside(const ModelNode& folder, const ModelNode* node) {
-    if (&folder == node)
-        return true;
-    for (const auto& [key, child] : folder.children) {
-        if (child.folder && IsInside(child, node))
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
-std::u16string FoldName(const std::u16string& name) {
-    std::u16string folded = name;
-    for (char16_t& c : folded) {
-        if (c >= u'a' && c <= u'z')
-            c = static_cast<char16_t>(c - 32);
-        else if (c >= 0xE0 && c <= 0xFE && c != 0xF7)
-            c = static_cast<char16_t>(c - 32);
-    }
-    return folded;
-}
-
 Workload::Workload(FatVolume& volume, uint32_t seed, uint32_t clusterBytes, uint32_t totalClusters)
-    : m_volume(volume), m_random(seed), m_clusterBytes(clusterBytes), m_totalClusters(totalClusters) {
-    m_root.folder = true;
-}
+    : ModelTree(seed, NameLetters::Latin1, RootPrefix::Sometimes, kFolderSlotLimit), m_volume(volume),
+      m_clusterBytes(clusterBytes), m_totalClusters(totalClusters) {}
 
 std::u16string Workload::NewName() {
     std::string n = std::to_string(++m_nameCounter);
@@ -72,49 +44,6 @@ std::u16string Workload::NewName() {
     default:
         return U16("D" + n);
     }
-}
-
-std::u16string Workload::VaryCase(const std::u16string& path) {
-    std::u16string varied = path;
-    for (char16_t& c : varied) {
-        if (m_random() % 3 != 0)
-            continue;
-        if (c >= u'a' && c <= u'z')
-            c = static_cast<char16_t>(c - 32);
-        else if (c >= u'A' && c <= u'Z')
-            c = static_cast<char16_t>(c + 32);
-        else if (c >= 0xE0 && c <= 0xFE && c != 0xF7)
-            c = static_cast<char16_t>(c - 32);
-    }
-    if (m_random() % 4 == 0 && (varied.empty() || varied[0] != u'\\'))
-        varied.insert(varied.begin(), u'\\');
-    return varied;
-}
-
-void Workload::Collect(ModelNode& node, ModelNode* parent, const std::u16string& path, bool folders,
-                       std::vector<Located>& out) {
-    if (node.folder == folders)
-        out.push_back(Located{&node, parent, path});
-    for (auto& [key, child] : node.children)
-        Collect(child, &node, path.empty() ? child.name : path + u"\\" + child.name, folders, out);
-}
-
-bool Workload::PickFile(Located& out) {
-    std::vector<Located> all;
-    Collect(m_root, nullptr, u"", false, all);
-    if (all.empty())
-        return false;
-    out = all[m_random() % all.size()];
-    out.path = VaryCase(out.path);
-    return true;
-}
-
-bool Workload::PickFolder(Located& out) {
-    std::vector<Located> all;
-    Collect(m_root, nullptr, u"", true, all);
-    out = all[m_random() % all.size()];
-    out.path = VaryCase(out.path);
-    return true;
 }
 
 uint64_t Workload::ClustersUsed(const ModelNode& node) const {
@@ -171,28 +100,19 @@ bool Workload::CreateFolder(std::string& failure) {
     Located parent;
     PickFolder(parent);
     ModelNode& folder = *parent.node;
-    std::u16string name = NewName();
-    if (!folder.children.empty() && m_random() % 5 == 0)
-        name = folder.children.begin()->second.name;
-    uint32_t limit = &folder == &m_root ? kRootSlotLimit : kFolderSlotLimit;
-    if (folder.slotsEver + SlotsFor(name) > limit || MaxWrite() < 4 * m_clusterBytes)
+    const std::u16string name = FreshOrFirst(folder, NewName());
+    if (!HasRoom(folder, name) || MaxWrite() < 4 * m_clusterBytes)
         return true;
-    std::u16string path = parent.path.empty() || parent.path == u"\\" ? name : parent.path + u"\\" + name;
-    bool exists = folder.children.count(FoldName(name)) != 0;
+    std::u16string path = Child(parent.path, name);
+    bool exists = folder.children.count(Fold(name)) != 0;
     FatResult expected = exists ? FatResult::Exists : FatResult::Ok;
     FatResult got = m_volume.CreateDirectory(exists ? VaryCase(path) : path);
     if (got != expected) {
         failure = Describe("CreateDirectory", path, got, expected);
         return false;
     }
-    if (!exists) {
-        ModelNode node;
-        node.name = name;
-        node.folder = true;
-        node.slotsEver = 2;
-        folder.children[FoldName(name)] = node;
-        folder.slotsEver += SlotsFor(name);
-    }
+    if (!exists)
+        AddFolder(folder, name);
     return true;
 }
 
@@ -200,16 +120,10 @@ bool Workload::WriteFile(std::string& failure) {
     Located parent;
     PickFolder(parent);
     ModelNode& folder = *parent.node;
-    std::u16string name = NewName();
-    if (!folder.children.empty() && m_random() % 3 == 0) {
-        auto it = folder.children.begin();
-        std::advance(it, m_random() % folder.children.size());
-        name = it->second.name;
-    }
-    auto existing = folder.children.find(FoldName(name));
+    std::u16string name = FreshOrTaken(folder, NewName());
+    auto existing = folder.children.find(Fold(name));
     bool exists = existing != folder.children.end();
-    uint32_t limit = &folder == &m_root ? kRootSlotLimit : kFolderSlotLimit;
-    if (!exists && folder.slotsEver + SlotsFor(name) > limit)
+    if (!exists && !HasRoom(folder, name))
         return true;
     uint32_t maxWrite =
         MaxWrite() +
@@ -227,7 +141,7 @@ bool Workload::WriteFile(std::string& failure) {
         break;
     }
     size = std::min(size, maxWrite);
-    std::u16string path = parent.path.empty() || parent.path == u"\\" ? name : parent.path + u"\\" + name;
+    std::u16string path = Child(parent.path, name);
     FatFile file;
     FatResult expected = exists && existing->second.folder ? FatResult::Denied : FatResult::Ok;
     FatResult got = m_volume.Open(exists ? VaryCase(path) : path, FatAccess::ReadWrite,
@@ -254,12 +168,7 @@ bool Workload::WriteFile(std::string& failure) {
         at += chunk;
     }
     m_volume.Close(file);
-    ModelNode& node = folder.children[FoldName(name)];
-    if (!exists) {
-        node.name = name;
-        folder.slotsEver += SlotsFor(name);
-    }
-    node.content = std::move(content);
+    StoreFile(folder, name, std::move(content));
     return true;
 }
 
@@ -288,11 +197,7 @@ bool Workload::WriteAt(std::string& failure) {
         failure = Describe("Write at", file.path, got, FatResult::Ok);
         return false;
     }
-    if (length > 0) {
-        if (content.size() < end)
-            content.resize(end, 0);
-        std::copy(data.begin(), data.end(), content.begin() + offset);
-    }
+    WriteInto(content, offset, data);
     return true;
 }
 
@@ -328,7 +233,7 @@ bool Workload::DeleteFile(std::string& failure) {
         failure = Describe("Delete", file.path, got, FatResult::Ok);
         return false;
     }
-    file.parent->children.erase(FoldName(file.node->name));
+    Remove(file);
     return true;
 }
 
@@ -344,7 +249,7 @@ bool Workload::RemoveFolder(std::string& failure) {
         return false;
     }
     if (got == FatResult::Ok)
-        folder.parent->children.erase(FoldName(folder.node->name));
+        Remove(folder);
     return true;
 }
 
@@ -367,8 +272,8 @@ bool Workload::Move(std::string& failure) {
         break;
     case 1: {
         // A change of case only.
-        name = FoldName(source.node->name) == source.node->name ? U16("lower") + source.node->name
-                                                                : FoldName(source.node->name);
+        name = Fold(source.node->name) == source.node->name ? U16("lower") + source.node->name
+                                                            : Fold(source.node->name);
         break;
     }
     case 2:
@@ -382,12 +287,11 @@ bool Workload::Move(std::string& failure) {
         break;
     }
     ModelNode* targetFolder = target.node;
-    uint32_t limit = targetFolder == &m_root ? kRootSlotLimit : kFolderSlotLimit;
-    if (targetFolder->slotsEver + SlotsFor(name) > limit)
+    if (!HasRoom(*targetFolder, name))
         return true;
-    std::u16string to = target.path.empty() || target.path == u"\\" ? name : target.path + u"\\" + name;
+    std::u16string to = Child(target.path, name);
     FatResult expected = FatResult::Ok;
-    auto existing = targetFolder->children.find(FoldName(name));
+    auto existing = targetFolder->children.find(Fold(name));
     bool sameEntry = existing != targetFolder->children.end() && &existing->second == source.node;
     if (folder && IsInside(*source.node, targetFolder))
         expected = FatResult::Denied;
@@ -400,12 +304,7 @@ bool Workload::Move(std::string& failure) {
     }
     if (got != FatResult::Ok)
         return true;
-    ModelNode moved = std::move(*source.node);
-    source.parent->children.erase(FoldName(moved.name));
-    // An unchanged name (same folder, same text) stays as it was; otherwise the new text is kept.
-    moved.name = name;
-    targetFolder->slotsEver += SlotsFor(name);
-    targetFolder->children[FoldName(name)] = std::move(moved);
+    MoveEntry(source, *targetFolder, name);
     return true;
 }
 
@@ -437,46 +336,22 @@ bool Workload::ReadBack(std::string& failure) {
 }
 
 bool Workload::Verify(std::string& failure) {
-    return VerifyNode(m_root, u"", failure);
-}
-
-bool Workload::VerifyNode(const ModelNode& node, const std::u16string& path, std::string& failure) {
-    std::vector<FatEntryInfo> listed = ListFolder(m_volume, path);
-    std::set<std::u16string> names;
-    for (const FatEntryInfo& info : listed)
-        names.insert(info.name);
-    std::set<std::u16string> expected;
-    for (const auto& [key, child] : node.children)
-        expected.insert(child.name);
-    if (names != expected) {
-        failure = "listing of \\" + U8(path) + " differs:";
-        for (const auto& name : names)
-            failure += " [" + U8(name) + "]";
-        failure += " vs";
-        for (const auto& name : expected)
-            failure += " [" + U8(name) + "]";
-        return false;
-    }
-    for (const FatEntryInfo& info : listed) {
-        const ModelNode& child = node.children.at(FoldName(info.name));
-        std::u16string childPath = path.empty() ? child.name : path + u"\\" + child.name;
-        if (((info.attributes & kAttrDirectory) != 0) != child.folder) {
-            failure = "kind of " + U8(childPath) + " differs";
-            return false;
-        }
-        if (child.folder) {
-            if (!VerifyNode(child, childPath, failure))
-                return false;
-            continue;
-        }
+    const Lister list = [this](const std::u16string& path, std::vector<Listed>& out, std::string&) {
+        for (const FatEntryInfo& info : ListFolder(m_volume, path))
+            out.push_back(
+                Listed{info.name, (info.attributes & kAttrDirectory) != 0, info.size, info.attributes});
+        return true;
+    };
+    const FileCheck check = [this](const ModelNode& file, const Listed&, const std::u16string& path,
+                                   std::string& failure) {
         std::vector<uint8_t> content;
-        FatResult got = ReadWholeFile(m_volume, childPath, content);
-        if (got != FatResult::Ok || info.size != child.content.size() || content != child.content) {
-            failure = "content of " + U8(childPath) + " differs (" + FatResultName(got) + ")";
-            return false;
-        }
-    }
-    return true;
+        FatResult got = ReadWholeFile(m_volume, path, content);
+        if (got == FatResult::Ok && content == file.content)
+            return true;
+        failure = "content of " + U8(path) + " differs (" + FatResultName(got) + ")";
+        return false;
+    };
+    return VerifyTree(list, check, failure);
 }
 
 } // namespace fat::test

@@ -9,6 +9,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <stdexcept>
 
@@ -61,6 +63,16 @@ void WriteBytes(const fs::path& path, uint64_t offset, const std::vector<uint8_t
     ::close(fd);
     if (put != static_cast<ssize_t>(bytes.size()))
         throw std::runtime_error("cannot write " + path.string());
+}
+
+std::vector<uint8_t> ReadHostFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteHostFile(const fs::path& path, const std::vector<uint8_t>& content) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
 }
 
 std::u16string U16(const std::string& utf8) {
@@ -170,6 +182,60 @@ std::string MtoolsImage(const fs::path& image, VolumeLocation where) {
 
 std::string MtoolsEnv() {
     return "MTOOLS_SKIP_CHECK=1 MTOOLS_LOWER_CASE=0 LC_ALL=C.UTF-8 ";
+}
+
+ToolResult ListWithMdir(const std::string& mtoolsImage, std::set<std::string>& paths) {
+    ToolResult listing = RunTool(MtoolsEnv() + "mdir -/ -b -a -i " + mtoolsImage + " ::");
+    std::istringstream lines(listing.output);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("::/", 0) == 0)
+            paths.insert(line.substr(3));
+    }
+    return listing;
+}
+
+std::vector<uint8_t> PartitionSector(VolumeLocation where, uint8_t type) {
+    std::vector<uint8_t> sector(kSectorSize, 0);
+    sector[446 + 4] = type;
+    for (int i = 0; i < 4; ++i) {
+        sector[446 + 8 + i] = static_cast<uint8_t>(where.firstSector >> (8 * i));
+        sector[446 + 12 + i] = static_cast<uint8_t>(where.sectorCount >> (8 * i));
+    }
+    sector[510] = 0x55;
+    sector[511] = 0xAA;
+    return sector;
+}
+
+ToolResult RunMkfs(const fs::path& image, VolumeLocation where, const std::string& options) {
+    const std::string offset = where.firstSector != 0 ? " --offset=" + std::to_string(where.firstSector) +
+                                                            " -h " + std::to_string(where.firstSector)
+                                                      : "";
+    return RunTool("/usr/sbin/mkfs.fat " + options + offset + " " + Quote(image) + " " +
+                   std::to_string(where.sectorCount / 2));
+}
+
+SampleTree MakeSampleTree(uint64_t volumeBytes) {
+    SampleTree tree;
+    tree.files = {
+        {"README.TXT", PatternBytes(1, 1)},
+        {"lower.txt", PatternBytes(511, 2)},
+        {"A long file name.text", PatternBytes(512, 3)},
+        {"Sub Folder/Ünïcødé é.bin", PatternBytes(513, 4)},
+        {"Sub Folder/deeper/cluster.dat", PatternBytes(4096, 5)},
+        {"Sub Folder/deeper/empty", {}},
+        {"big.bin", PatternBytes(volumeBytes < 1024 * 1024 ? 20000 : 300000, 6)},
+    };
+    tree.rootNames = {u"README.TXT", u"lower.txt", u"A long file name.text",
+                      u"Sub Folder", u"EMPTY",     u"big.bin"};
+    return tree;
+}
+
+ToolResult CopySampleTree(const SampleTree& tree, const fs::path& source, const std::string& mtoolsImage) {
+    fs::create_directories(source / "Sub Folder" / "deeper");
+    fs::create_directories(source / "EMPTY");
+    for (const auto& [path, content] : tree.files)
+        WriteHostFile(source / path, content);
+    return RunTool("cd " + Quote(source) + " && " + MtoolsEnv() + "mcopy -s -i " + mtoolsImage + " * ::/");
 }
 
 // A rename cut between writing the new entry and removing the old one leaves both, sharing the file's

@@ -15,6 +15,13 @@ public:
     // quiet: keep the figures without printing the usual table.
     explicit ThroughputReporter(bool quiet = false) : m_quiet(quiet) {}
 
+    // Runs the benchmarks that the command line selects through this reporter: a benchmark program's main.
+    void RunSelected(int& argc, char** argv) {
+        benchmark::Initialize(&argc, argv);
+        benchmark::RunSpecifiedBenchmarks(this);
+        benchmark::Shutdown();
+    }
+
     bool ReportContext(const Context& context) override {
         return m_quiet || ConsoleReporter::ReportContext(context);
     }

@@ -278,4 +278,9 @@ namespace user {
 
 inline constexpr int kMaxSendDepth = 200;
 
+// One of the control-colour messages, WM_CTLCOLORMSGBOX to WM_CTLCOLORSTATIC.
+inline constexpr bool IsCtlColorMessage(UINT message) {
+    return message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC;
+}
+
 } // namespace user

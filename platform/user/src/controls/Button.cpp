@@ -93,11 +93,6 @@ public:
 
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         switch (message) {
-        case WM_PAINT:
-            Paint();
-            return 0;
-        case WM_ERASEBKGND:
-            return 1;
         case WM_NCHITTEST:
             // A group box is a frame around other controls: taps go through it.
             if (Type() == Kind::Group)
@@ -108,8 +103,6 @@ public:
             if (lParam)
                 Repaint();
             return 0;
-        case WM_GETFONT:
-            return reinterpret_cast<LRESULT>(m_font);
         case WM_GETDLGCODE:
             return DialogCode();
         case WM_LBUTTONDOWN:
@@ -304,8 +297,8 @@ private:
         NotifyParent(m_hwnd, BN_CLICKED);
     }
 
-    void Paint() {
-        ControlPaint paint(m_hwnd, m_font);
+    void Paint() override {
+        ScopedPaint paint(m_hwnd, m_font);
         if (!paint)
             return;
         HDC hdc = paint.Dc();
@@ -416,7 +409,6 @@ private:
         DrawTextW(hdc, text.c_str(), static_cast<int>(text.size()), &label, DT_LEFT | DT_SINGLELINE);
     }
 
-    HFONT m_font = nullptr;
     UINT m_check = BST_UNCHECKED;
     bool m_pressed = false;
     bool m_tracking = false;

@@ -52,16 +52,9 @@ public:
         case WM_SIZE:
             LayOutEdit();
             return 0;
-        case WM_PAINT:
-            Paint();
-            return 0;
-        case WM_ERASEBKGND:
-            return 1;
         case WM_SETFONT:
             SetFont(reinterpret_cast<HFONT>(wParam), lParam != 0);
             return 0;
-        case WM_GETFONT:
-            return reinterpret_cast<LRESULT>(m_font);
         case WM_GETDLGCODE: {
             LRESULT code = DLGC_WANTARROWS | DLGC_WANTCHARS;
             const auto* msg = reinterpret_cast<const MSG*>(lParam);
@@ -112,18 +105,6 @@ public:
             if (m_edit && reinterpret_cast<HWND>(lParam) == m_edit)
                 OnEditNotification(HIWORD(wParam));
             return 0;
-        case WM_CTLCOLORMSGBOX:
-        case WM_CTLCOLOREDIT:
-        case WM_CTLCOLORLISTBOX:
-        case WM_CTLCOLORBTN:
-        case WM_CTLCOLORDLG:
-        case WM_CTLCOLORSCROLLBAR:
-        case WM_CTLCOLORSTATIC: {
-            // The parts ask the combo box's parent, as if they were the combo box's own.
-            HWND parent = GetParent(m_hwnd);
-            LRESULT brush = parent ? SendMessageW(parent, message, wParam, lParam) : 0;
-            return brush ? brush : DefWindowProcW(m_hwnd, message, wParam, lParam);
-        }
         case WM_SETTEXT:
             return SetText(TextOf(reinterpret_cast<LPCWSTR>(lParam)));
         case WM_GETTEXT:
@@ -191,6 +172,13 @@ public:
             SendMessageW(m_edit, EM_LIMITTEXT, wParam, 0);
             return TRUE;
         default:
+            if (user::IsCtlColorMessage(message)) {
+                // The parts ask the combo box's parent, as if they were the combo box's own.
+                HWND parent = GetParent(m_hwnd);
+                LRESULT brush = parent ? SendMessageW(parent, message, wParam, lParam) : 0;
+                if (brush)
+                    return brush;
+            }
             return DefWindowProcW(m_hwnd, message, wParam, lParam);
         }
     }
@@ -520,8 +508,8 @@ private:
 
     // --- painting --------------------------------------------------------------------------------
 
-    void Paint() {
-        ControlPaint paint(m_hwnd, m_font);
+    void Paint() override {
+        ScopedPaint paint(m_hwnd, m_font);
         if (!paint)
             return;
         HDC hdc = paint.Dc();
@@ -562,7 +550,6 @@ private:
     const std::u16string m_initialText;
     HWND m_list = nullptr;
     HWND m_edit = nullptr;
-    HFONT m_font = nullptr;
     int m_fieldHeight = 0;
     int m_droppedHeight = 0;
     bool m_dropped = false;

@@ -29,21 +29,6 @@ HBRUSH RequestColors(HWND hwnd, HDC hdc, UINT message, HWND target) {
     return reinterpret_cast<HBRUSH>(answer);
 }
 
-ControlPaint::ControlPaint(HWND hwnd, HFONT font) : m_hwnd(hwnd), m_hdc(BeginPaint(hwnd, &m_ps)) {
-    if (!m_hdc)
-        return;
-    GetClientRect(hwnd, &m_client);
-    m_oldFont = SelectObject(m_hdc, FontOrSystem(font));
-}
-
-ControlPaint::~ControlPaint() {
-    if (!m_hdc)
-        return;
-    if (m_oldFont)
-        SelectObject(m_hdc, m_oldFont);
-    EndPaint(m_hwnd, &m_ps);
-}
-
 int ArrowDepth(const RECT& box) {
     int width = std::min(box.right - box.left, box.bottom - box.top);
     return std::max(1, (width - 4) / 3) + 1;

@@ -13,6 +13,7 @@
 #include "user/Controls.h"
 #include "user/Messages.h"
 #include "user/Paint.h"
+#include "user/ScopedPaint.h"
 #include "user/Window.h"
 
 namespace user::controls {
@@ -21,11 +22,12 @@ namespace user::controls {
 inline constexpr int kStateOffset = 0;
 inline constexpr int kStateBytes = static_cast<int>(sizeof(void*));
 
-// The base of every control object: its window and the bookkeeping that keeps the object alive while
-// one of its handlers runs, even when a notification it sends destroys the window.
+// The base of every control object: its window, its font and the bookkeeping that keeps the object alive
+// while one of its handlers runs, even when a notification it sends destroys the window.
 class ControlBase {
 public:
     explicit ControlBase(HWND hwnd) : m_hwnd(hwnd) {}
+    virtual ~ControlBase() = default;
     ControlBase(const ControlBase&) = delete;
     ControlBase& operator=(const ControlBase&) = delete;
 
@@ -34,7 +36,12 @@ public:
     bool Alive() const { return !m_dead; }
 
 protected:
+    // Draws the whole client area (so no background is erased first), in WM_PAINT.
+    virtual void Paint() = 0;
+
     HWND m_hwnd;
+    // The font WM_SETFONT gave; NULL for the system font.
+    HFONT m_font = nullptr;
 
 private:
     template <typename Control>
@@ -46,8 +53,9 @@ private:
 void ForgetScrollValues(HWND hwnd);
 
 // The window procedure of a control class: makes the control object at WM_NCCREATE (Control(hwnd,
-// create)), hands every message to Control::OnMessage and deletes the object after WM_NCDESTROY, once
-// no handler of it is running any more.
+// create)), paints, skips erasing and answers WM_GETFONT alike for every control, hands every other message
+// to Control::OnMessage and deletes the object after WM_NCDESTROY, once no handler of it is running any
+// more.
 template <typename Control>
 LRESULT CALLBACK ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
@@ -73,8 +81,16 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
             delete control;
         return DefWindowProcW(hwnd, message, wParam, lParam);
     }
+    if (message == WM_ERASEBKGND)
+        return 1;
+    if (message == WM_GETFONT)
+        return reinterpret_cast<LRESULT>(control->m_font);
     ++control->m_depth;
-    LRESULT result = control->OnMessage(message, wParam, lParam);
+    LRESULT result = 0;
+    if (message == WM_PAINT)
+        static_cast<ControlBase*>(control)->Paint();
+    else
+        result = control->OnMessage(message, wParam, lParam);
     if (--control->m_depth == 0 && control->m_dead)
         delete control;
     return result;
@@ -98,27 +114,6 @@ using gdi::SolidBrush;
 
 // The arrow of a scroll bar's or a drop-down's button: depth for a box of that size.
 int ArrowDepth(const RECT& box);
-// BeginPaint and EndPaint around a control's drawing, with the control's font selected in between (and
-// the previous font selected back before EndPaint).
-class ControlPaint {
-public:
-    ControlPaint(HWND hwnd, HFONT font);
-    ~ControlPaint();
-    ControlPaint(const ControlPaint&) = delete;
-    ControlPaint& operator=(const ControlPaint&) = delete;
-
-    // False when BeginPaint failed; nothing is to be drawn then.
-    explicit operator bool() const { return m_hdc != nullptr; }
-    HDC Dc() const { return m_hdc; }
-    const RECT& Client() const { return m_client; }
-
-private:
-    HWND m_hwnd;
-    PAINTSTRUCT m_ps{};
-    HDC m_hdc;
-    RECT m_client{0, 0, 0, 0};
-    HGDIOBJ m_oldFont = nullptr;
-};
 
 void FillSystemColor(HDC hdc, const RECT& rect, int index);
 void FrameSystemColor(HDC hdc, const RECT& rect, int index);

@@ -51,11 +51,6 @@ public:
         case WM_CREATE:
             Relayout();
             return 0;
-        case WM_PAINT:
-            Paint();
-            return 0;
-        case WM_ERASEBKGND:
-            return 1;
         case WM_SIZE:
         case WM_STYLECHANGED:
             Relayout();
@@ -72,8 +67,6 @@ public:
             if (lParam)
                 InvalidateRect(m_hwnd, nullptr, FALSE);
             return 0;
-        case WM_GETFONT:
-            return reinterpret_cast<LRESULT>(m_font);
         case WM_SETTEXT:
             SetText(TextOf(reinterpret_cast<LPCWSTR>(lParam)));
             return TRUE;
@@ -813,8 +806,8 @@ private:
 
     // --- painting --------------------------------------------------------------------------------
 
-    void Paint() {
-        ControlPaint paint(m_hwnd, m_measure.Font());
+    void Paint() override {
+        ScopedPaint paint(m_hwnd, m_measure.Font());
         if (!paint)
             return;
         HDC hdc = paint.Dc();
@@ -877,7 +870,6 @@ private:
     size_t m_caret = 0;
     size_t m_limit = kDefaultLimit;
     WCHAR m_passwordChar = u'*';
-    HFONT m_font = nullptr;
     TextMeasure m_measure;
     std::vector<Line> m_lines{Line{0, 0, 0}};
     size_t m_firstLine = 0;

@@ -55,11 +55,6 @@ LRESULT ListBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
         ScrollTo(m_top);
         return 0;
-    case WM_PAINT:
-        Paint();
-        return 0;
-    case WM_ERASEBKGND:
-        return 1;
     case WM_SETFONT:
         m_font = reinterpret_cast<HFONT>(wParam);
         m_itemHeight = std::min(kMaxItemHeight, FontLineHeight(m_font));
@@ -68,8 +63,6 @@ LRESULT ListBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (lParam)
             Repaint();
         return 0;
-    case WM_GETFONT:
-        return reinterpret_cast<LRESULT>(m_font);
     case WM_GETDLGCODE:
         return DLGC_WANTARROWS | DLGC_WANTCHARS;
     case WM_SETFOCUS:
@@ -786,7 +779,7 @@ void ListBox::OnComboRelease(POINT client) {
 // --- painting -------------------------------------------------------------------------------------
 
 void ListBox::Paint() {
-    ControlPaint paint(m_hwnd, m_font);
+    ScopedPaint paint(m_hwnd, m_font);
     if (!paint)
         return;
     HDC hdc = paint.Dc();

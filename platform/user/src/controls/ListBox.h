@@ -83,7 +83,7 @@ private:
     void OnComboDrag(POINT client, WPARAM keys);
     void OnComboRelease(POINT client);
 
-    void Paint();
+    void Paint() override;
 
     const HWND m_combo;
     const bool m_notify;
@@ -98,7 +98,6 @@ private:
     int m_top = 0;
     int m_hot = -1;
     int m_itemHeight;
-    HFONT m_font = nullptr;
     bool m_focus = false;
     bool m_tracking = false;
     bool m_dropPress = false;

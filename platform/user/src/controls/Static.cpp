@@ -16,11 +16,6 @@ public:
 
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         switch (message) {
-        case WM_PAINT:
-            Paint();
-            return 0;
-        case WM_ERASEBKGND:
-            return 1;
         case WM_NCHITTEST:
             return HTTRANSPARENT;
         case WM_GETDLGCODE:
@@ -30,8 +25,6 @@ public:
             if (lParam)
                 InvalidateRect(m_hwnd, nullptr, FALSE);
             return 0;
-        case WM_GETFONT:
-            return reinterpret_cast<LRESULT>(m_font);
         case WM_SETTEXT: {
             LRESULT result = DefWindowProcW(m_hwnd, message, wParam, lParam);
             InvalidateRect(m_hwnd, nullptr, FALSE);
@@ -71,8 +64,8 @@ private:
         return format;
     }
 
-    void Paint() {
-        ControlPaint paint(m_hwnd, m_font);
+    void Paint() override {
+        ScopedPaint paint(m_hwnd, m_font);
         if (!paint)
             return;
         HDC hdc = paint.Dc();
@@ -86,8 +79,6 @@ private:
         DrawTextW(hdc, text.c_str(), static_cast<int>(text.size()), &client,
                   Format(GetWindowLongW(m_hwnd, GWL_STYLE)));
     }
-
-    HFONT m_font = nullptr;
 };
 
 } // namespace

@@ -142,7 +142,7 @@ private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         if (message == WM_COMMAND && lParam)
             Log().push_back({LOWORD(wParam), HIWORD(wParam)});
-        if (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC)
+        if (user::IsCtlColorMessage(message))
             ColorRequests().emplace_back(message, reinterpret_cast<HWND>(lParam));
         INT_PTR result = FALSE;
         if (Handler() && Handler()(hwnd, message, wParam, lParam, result))
