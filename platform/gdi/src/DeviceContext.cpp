@@ -23,28 +23,34 @@ void Swap(std::shared_ptr<T>& slot, const std::shared_ptr<GdiObject>& object) {
     ++slot->selections;
 }
 
+// Selects an everlasting object into a slot, copying the shared pointer only when the slot holds another.
+template <typename T, typename From>
+void SelectLasting(std::shared_ptr<T>& slot, const std::shared_ptr<From>& object) {
+    if (slot.get() != object.get())
+        slot = std::static_pointer_cast<T>(object);
+    ++slot->selections;
+}
+
 RECT Ordered(int left, int top, int right, int bottom) {
     return RECT{std::min(left, right), std::min(top, bottom), std::max(left, right), std::max(top, bottom)};
 }
 
 } // namespace
 
-DeviceContext::DeviceContext(Kind kind) : kind(kind) {
+DeviceContext::DeviceContext(Kind kind) : GdiObject(kind == Kind::Memory ? OBJ_MEMDC : OBJ_DC), kind(kind) {
     Start();
 }
 
 void DeviceContext::Start() {
-    brush = std::static_pointer_cast<BrushObject>(StockObject(WHITE_BRUSH));
-    pen = std::static_pointer_cast<PenObject>(StockObject(BLACK_PEN));
-    font = std::static_pointer_cast<FontObject>(StockObject(SYSTEM_FONT));
-    ++brush->selections;
-    ++pen->selections;
-    ++font->selections;
+    // A DC that is retired and recycled mostly holds these already.
+    SelectLasting(brush, StockObject(WHITE_BRUSH));
+    SelectLasting(pen, StockObject(BLACK_PEN));
+    SelectLasting(font, StockObject(SYSTEM_FONT));
     if (kind == Kind::Memory) {
-        bitmap = DefaultBitmap();
-        ++bitmap->selections;
-        surface = bitmap;
-    } else {
+        SelectLasting(bitmap, DefaultBitmap());
+        if (surface != bitmap)
+            surface = bitmap;
+    } else if (surface != TheScreen()) {
         surface = TheScreen();
     }
     textColor = RGB(0, 0, 0);
@@ -164,21 +170,6 @@ std::shared_ptr<DeviceContext> FindDC(HDC hdc) {
     return std::static_pointer_cast<DeviceContext>(std::move(object));
 }
 
-uint32_t ColorToPixel(PixelFormat format, COLORREF color) {
-    uint32_t red = GetRValue(color);
-    uint32_t green = GetGValue(color);
-    uint32_t blue = GetBValue(color);
-    switch (format) {
-    case PixelFormat::Mono1:
-        return red * 30 + green * 59 + blue * 11 >= 128 * 100 ? 1u : 0u;
-    case PixelFormat::Rgb565:
-        return ((red >> 3) << 11) | ((green >> 2) << 5) | (blue >> 3);
-    case PixelFormat::Bgr24:
-        return blue | (green << 8) | (red << 16);
-    }
-    return 0;
-}
-
 COLORREF PixelToColor(PixelFormat format, uint32_t pixel) {
     switch (format) {
     case PixelFormat::Mono1:
@@ -221,7 +212,8 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ h) {
     auto dc = FindDC(hdc);
     if (!dc)
         return nullptr;
-    auto object = gdi::FindObject(h);
+    // The DC keeps what it selects.
+    auto object = gdi::FindObjectShared(h);
     if (!object)
         return kernel::Fail(ERROR_INVALID_HANDLE, static_cast<HGDIOBJ>(nullptr));
     if (object->Type() == OBJ_REGION) {

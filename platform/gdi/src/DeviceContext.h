@@ -14,7 +14,6 @@ public:
     enum class Kind { Memory, Surface };
 
     explicit DeviceContext(Kind kind);
-    DWORD Type() const override { return kind == Kind::Memory ? OBJ_MEMDC : OBJ_DC; }
     // Puts the DC in the state of a new one: stock objects, default colours and origins, no clip. Memory
     // it holds for regions is kept for the next use.
     void Start();
@@ -40,7 +39,7 @@ public:
     // new DC of its kind.
     void Retire();
 
-    Kind kind;
+    const Kind kind;
     std::shared_ptr<BitmapObject> surface;
     std::shared_ptr<BitmapObject> bitmap; // memory DCs: the selected bitmap, the same as surface
     std::shared_ptr<BrushObject> brush;
@@ -70,8 +69,22 @@ std::shared_ptr<DeviceContext> NewDC(DeviceContext::Kind kind);
 // The DC of a handle, or null with ERROR_INVALID_HANDLE set.
 std::shared_ptr<DeviceContext> FindDC(HDC hdc);
 
-// A colour's pixel value in a format, and back. COLORREF flag bytes are ignored.
-uint32_t ColorToPixel(PixelFormat format, COLORREF color);
+// A colour's pixel value in a format, and back. COLORREF flag bytes are ignored. Every fill converts its
+// colour, so the first is inline.
+inline uint32_t ColorToPixel(PixelFormat format, COLORREF color) {
+    uint32_t red = GetRValue(color);
+    uint32_t green = GetGValue(color);
+    uint32_t blue = GetBValue(color);
+    switch (format) {
+    case PixelFormat::Mono1:
+        return red * 30 + green * 59 + blue * 11 >= 128 * 100 ? 1u : 0u;
+    case PixelFormat::Rgb565:
+        return ((red >> 3) << 11) | ((green >> 2) << 5) | (blue >> 3);
+    case PixelFormat::Bgr24:
+        return blue | (green << 8) | (red << 16);
+    }
+    return 0;
+}
 COLORREF PixelToColor(PixelFormat format, uint32_t pixel);
 
 } // namespace gdi

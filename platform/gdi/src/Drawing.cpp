@@ -121,9 +121,12 @@ bool gdi::InvertDottedFrame(HDC hdc, const RECT& rect) {
     if (!dc)
         return false;
     // One DC lookup for all the dots; each dot is what PatBlt(x, y, 1, 1, DSTINVERT) does.
-    const uint8_t invert = gdi::RopCode(DSTINVERT);
+    gdi::BitmapObject& surface = *dc->surface;
+    gdi::ClipRects clip = dc->ClipRects();
     auto dot = [&](int x, int y) {
-        gdi::RopFill(*dc->surface, dc->ClipRects(), SurfaceExtent(*dc, x, y, 1, 1), 0, invert);
+        RECT pixel = SurfaceExtent(*dc, x, y, 1, 1);
+        if (pixel.left < pixel.right && pixel.top < pixel.bottom)
+            gdi::InvertPixel(surface, clip, pixel.left, pixel.top);
     };
     for (int x = rect.left; x < rect.right; x += 2) {
         dot(x, rect.top);

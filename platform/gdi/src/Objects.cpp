@@ -29,15 +29,35 @@ HandleTable& Table() {
     return *table;
 }
 
-// The objects this thread found last, by handle value. An entry holds no reference: it is good while the
-// object lives and is still entered under that handle. Stock objects live as long as the process, so
-// they are handed out without counting references.
+// The objects this thread found last, by handle value. An entry holds a reference, so a lookup that finds
+// its object here hands it out without counting one more: the object lives at least until the entry lets
+// go of it. An entry is good while its object is still entered under that handle (an object that some
+// entry holds is never recycled under another handle). An entry that is replaced goes to the released
+// ring and lives on for the next few lookups, so that the objects one call has looked up stay alive until
+// the call returns.
 struct RecentObject {
     UINT_PTR value = 0;
-    GdiObject* stock = nullptr;
-    std::weak_ptr<GdiObject> object;
+    std::shared_ptr<GdiObject> object;
 };
-using RecentObjects = std::array<RecentObject, 16>;
+
+struct RecentObjects {
+    std::array<RecentObject, 64> slots;
+    std::array<std::shared_ptr<GdiObject>, 8> released;
+    size_t nextReleased = 0;
+
+    RecentObject& SlotOf(UINT_PTR value) { return slots[(value / kHandleStep) % slots.size()]; }
+    void Release(std::shared_ptr<GdiObject> object) {
+        if (!object)
+            return;
+        released[nextReleased] = std::move(object);
+        nextReleased = (nextReleased + 1) % released.size();
+    }
+    void Enter(RecentObject& slot, UINT_PTR value, const std::shared_ptr<GdiObject>& object) {
+        Release(std::move(slot.object));
+        slot.value = value;
+        slot.object = object;
+    }
+};
 
 // The thread's entries, reached through a plain pointer in the initial-exec model, so that reaching them
 // costs one instruction (and a few bytes of the static thread storage that the loader keeps for libraries
@@ -59,6 +79,23 @@ RecentObjects* MakeRecent() {
     thread_local RecentOwner owner;
     t_recent = new RecentObjects;
     return t_recent;
+}
+
+// Enters an object that this thread has just made or recycled, so that its first lookup finds it here.
+void Remember(const std::shared_ptr<GdiObject>& object, UINT_PTR value) {
+    RecentObjects* recents = t_recent;
+    if (!recents && !(recents = MakeRecent()))
+        return;
+    recents->Enter(recents->SlotOf(value), value, object);
+}
+
+// The thread's entry of a handle that is being taken out of the table, if it has one.
+RecentObject* RecentEntryOf(UINT_PTR value) {
+    RecentObjects* recents = t_recent;
+    if (!recents)
+        return nullptr;
+    RecentObject& recent = recents->SlotOf(value);
+    return recent.value == value && recent.object ? &recent : nullptr;
 }
 
 size_t DdbRowBytes(int width, PixelFormat format) {
@@ -129,32 +166,8 @@ std::recursive_mutex& ObjectLock() {
     return *lock;
 }
 
-int BitsPerPixel(PixelFormat format) {
-    switch (format) {
-    case PixelFormat::Mono1:
-        return 1;
-    case PixelFormat::Rgb565:
-        return 16;
-    case PixelFormat::Bgr24:
-        return 24;
-    }
-    return 16;
-}
-
-uint32_t PixelMask(PixelFormat format) {
-    switch (format) {
-    case PixelFormat::Mono1:
-        return 1;
-    case PixelFormat::Rgb565:
-        return 0xFFFF;
-    case PixelFormat::Bgr24:
-        return 0xFFFFFF;
-    }
-    return 0xFFFF;
-}
-
 BitmapObject::BitmapObject(int width, int height, PixelFormat format, size_t rowBytes, bool bottomUp)
-    : width(width), height(height), format(format),
+    : GdiObject(kType), width(width), height(height), format(format),
       rowBytes(rowBytes ? rowBytes : DdbRowBytes(width, format)), bottomUp(bottomUp),
       m_pixels(this->rowBytes * static_cast<size_t>(height)) {}
 
@@ -212,6 +225,7 @@ HGDIOBJ InsertObject(std::shared_ptr<GdiObject> object) {
     table.next += kHandleStep;
     auto handle = reinterpret_cast<HGDIOBJ>(value);
     object->handle = handle;
+    Remember(object, value);
     table.objects.emplace(value, std::move(object));
     return handle;
 }
@@ -234,20 +248,27 @@ std::shared_ptr<GdiObject> FindObject(HGDIOBJ handle) {
     RecentObjects* recents = t_recent;
     if (!recents && !(recents = MakeRecent()))
         return FindInTable(value);
-    RecentObject& recent = (*recents)[(value / kHandleStep) % recents->size()];
-    if (recent.value == value) {
-        if (recent.stock)
-            return std::shared_ptr<GdiObject>(std::shared_ptr<GdiObject>(), recent.stock);
-        if (auto object = recent.object.lock(); object && object->handle == handle)
-            return object;
-    }
+    RecentObject& recent = recents->SlotOf(value);
+    if (recent.value == value && recent.object &&
+        recent.object->handle.load(std::memory_order_acquire) == handle)
+        return std::shared_ptr<GdiObject>(std::shared_ptr<GdiObject>(), recent.object.get());
     std::shared_ptr<GdiObject> object = FindInTable(value);
     if (!object)
         return nullptr;
-    recent.value = value;
-    recent.stock = object->stock ? object.get() : nullptr;
-    recent.object = object;
+    recents->Enter(recent, value, object);
     return object;
+}
+
+std::shared_ptr<GdiObject> FindObjectShared(HGDIOBJ handle) {
+    if (!FindObject(handle))
+        return nullptr;
+    // The lookup entered the object in this thread's entries (or found it there).
+    if (RecentObjects* recents = t_recent) {
+        RecentObject& recent = recents->SlotOf(reinterpret_cast<UINT_PTR>(handle));
+        if (recent.value == reinterpret_cast<UINT_PTR>(handle) && recent.object)
+            return recent.object;
+    }
+    return FindInTable(reinterpret_cast<UINT_PTR>(handle));
 }
 
 bool RemoveObject(HGDIOBJ handle) {
@@ -257,6 +278,11 @@ bool RemoveObject(HGDIOBJ handle) {
     if (it == table.objects.end())
         return false;
     it->second->handle = nullptr;
+    // The caller may still use the object for the rest of its call.
+    if (RecentObject* recent = RecentEntryOf(it->first)) {
+        t_recent->Release(std::move(recent->object));
+        recent->value = 0;
+    }
     table.objects.erase(it);
     return true;
 }
@@ -268,6 +294,11 @@ bool RetireObject(HGDIOBJ handle) {
     if (node.empty())
         return false;
     node.mapped()->handle = nullptr;
+    // This thread's entry lets go at once, so that the object can be recycled; the retired list holds it.
+    if (RecentObject* recent = RecentEntryOf(node.key())) {
+        recent->object.reset();
+        recent->value = 0;
+    }
     if (table.retired.size() < kMaxRetired)
         table.retired.push_back(std::move(node));
     return true;
@@ -276,7 +307,8 @@ bool RetireObject(HGDIOBJ handle) {
 std::shared_ptr<GdiObject> RecycleObject(DWORD type) {
     std::lock_guard guard(ObjectLock());
     HandleTable& table = Table();
-    for (size_t i = 0; i < table.retired.size(); ++i) {
+    // The last one retired first: in a paint, the DC that EndPaint just let go of.
+    for (size_t i = table.retired.size(); i-- > 0;) {
         auto& node = table.retired[i];
         // An object that a caller still holds (a draw racing with the delete) is not handed out again.
         if (node.mapped()->Type() != type || node.mapped().use_count() != 1)
@@ -289,6 +321,7 @@ std::shared_ptr<GdiObject> RecycleObject(DWORD type) {
         taken.mapped()->handle = reinterpret_cast<HGDIOBJ>(value);
         std::shared_ptr<GdiObject> object = taken.mapped();
         table.objects.insert(std::move(taken));
+        Remember(object, value);
         return object;
     }
     return nullptr;
@@ -303,19 +336,20 @@ size_t OpenObjectCount() {
     return count;
 }
 
-std::shared_ptr<GdiObject> StockObject(int index) {
+const std::shared_ptr<GdiObject>& StockObject(int index) {
+    static const std::shared_ptr<GdiObject> kNone;
     static std::shared_ptr<GdiObject> stock[DEFAULT_GUI_FONT + 1];
     // Set once an entry of stock is made; after that it is read without the lock.
     static std::atomic<bool> made[DEFAULT_GUI_FONT + 1];
     if (index < 0 || index > DEFAULT_GUI_FONT)
-        return nullptr;
+        return kNone;
     if (made[index].load(std::memory_order_acquire))
         return stock[index];
     std::lock_guard guard(ObjectLock());
     if (!stock[index]) {
         auto object = MakeStock(index);
         if (!object)
-            return nullptr;
+            return kNone;
         object->stock = true;
         InsertObject(object);
         stock[index] = std::move(object);
@@ -324,7 +358,7 @@ std::shared_ptr<GdiObject> StockObject(int index) {
     return stock[index];
 }
 
-std::shared_ptr<BitmapObject> DefaultBitmap() {
+const std::shared_ptr<BitmapObject>& DefaultBitmap() {
     static std::shared_ptr<BitmapObject> bitmap;
     static std::atomic<bool> made;
     if (made.load(std::memory_order_acquire))
@@ -349,7 +383,7 @@ DWORD GetObjectType(HGDIOBJ h) {
 }
 
 HGDIOBJ GetStockObject(int i) {
-    auto object = gdi::StockObject(i);
+    const auto& object = gdi::StockObject(i);
     if (!object)
         return kernel::Fail(ERROR_INVALID_PARAMETER, static_cast<HGDIOBJ>(nullptr));
     return object->handle;

@@ -21,28 +21,53 @@ std::recursive_mutex& ObjectLock();
 
 class GdiObject {
 public:
+    explicit GdiObject(DWORD type) : m_type(type) {}
     virtual ~GdiObject() = default;
-    virtual DWORD Type() const = 0;
+    // OBJ_BITMAP, OBJ_BRUSH, ...: read on every lookup, so a plain field rather than a virtual call.
+    DWORD Type() const { return m_type; }
 
     // The handle the object is entered under; null once it is taken out of the table.
     std::atomic<HGDIOBJ> handle = nullptr;
     bool stock = false;
     // Number of DCs that have this object selected; DeleteObject refuses while it is not 0.
     int selections = 0;
+
+private:
+    const DWORD m_type;
 };
 
 enum class PixelFormat { Mono1, Rgb565, Bgr24 };
 
-int BitsPerPixel(PixelFormat format);
+inline int BitsPerPixel(PixelFormat format) {
+    switch (format) {
+    case PixelFormat::Mono1:
+        return 1;
+    case PixelFormat::Rgb565:
+        return 16;
+    case PixelFormat::Bgr24:
+        return 24;
+    }
+    return 16;
+}
+
 // The bits of a pixel value that the format uses.
-uint32_t PixelMask(PixelFormat format);
+inline uint32_t PixelMask(PixelFormat format) {
+    switch (format) {
+    case PixelFormat::Mono1:
+        return 1;
+    case PixelFormat::Rgb565:
+        return 0xFFFF;
+    case PixelFormat::Bgr24:
+        return 0xFFFFFF;
+    }
+    return 0xFFFF;
+}
 
 class BitmapObject final : public GdiObject {
 public:
     // rowBytes of 0 picks the DDB layout (rows padded to 16 bits).
     BitmapObject(int width, int height, PixelFormat format, size_t rowBytes = 0, bool bottomUp = false);
     static constexpr DWORD kType = OBJ_BITMAP;
-    DWORD Type() const override { return kType; }
 
     uint8_t* Row(int y) { return m_pixels.data() + RowOffset(y); }
     const uint8_t* Row(int y) const { return m_pixels.data() + RowOffset(y); }
@@ -85,7 +110,7 @@ private:
 class BrushObject final : public GdiObject {
 public:
     static constexpr DWORD kType = OBJ_BRUSH;
-    DWORD Type() const override { return kType; }
+    BrushObject() : GdiObject(kType) {}
     COLORREF color = 0;
     bool hollow = false;
 };
@@ -93,7 +118,7 @@ public:
 class PenObject final : public GdiObject {
 public:
     static constexpr DWORD kType = OBJ_PEN;
-    DWORD Type() const override { return kType; }
+    PenObject() : GdiObject(kType) {}
     int style = PS_SOLID;
     int width = 1;
     COLORREF color = 0;
@@ -102,7 +127,7 @@ public:
 class FontObject final : public GdiObject {
 public:
     static constexpr DWORD kType = OBJ_FONT;
-    DWORD Type() const override { return kType; }
+    FontObject() : GdiObject(kType) {}
     // The FreeType font that renders it, made on first use; null when no font file can be loaded.
     // Realised fonts are never freed, so the pointer stays valid.
     RealizedFont* Realized();
@@ -118,7 +143,7 @@ private:
 class RegionObject final : public GdiObject {
 public:
     static constexpr DWORD kType = OBJ_REGION;
-    DWORD Type() const override { return kType; }
+    RegionObject() : GdiObject(kType) {}
     Region region;
 };
 
@@ -133,9 +158,13 @@ To HandleAs(const std::atomic<From>& handle) {
 }
 
 // Handle table. Handle values are never reused. Each thread remembers the objects it found last, so
-// that the calls of one paint find their DC, brushes and fonts without taking the lock.
+// that the calls of one paint find their DC, brushes and fonts without taking the lock or counting
+// references.
 HGDIOBJ InsertObject(std::shared_ptr<GdiObject> object);
+// The object of a handle. What it returns may hold no reference of its own: it is good until the calling
+// API function returns, and is never kept beyond that; FindObjectShared gives one to keep.
 std::shared_ptr<GdiObject> FindObject(HGDIOBJ handle);
+std::shared_ptr<GdiObject> FindObjectShared(HGDIOBJ handle);
 template <typename T, typename Handle>
 std::shared_ptr<T> FindObjectAs(Handle handle) {
     auto object = FindObject(reinterpret_cast<HGDIOBJ>(handle));
@@ -152,9 +181,10 @@ bool RetireObject(HGDIOBJ handle);
 // as new while it holds ObjectLock.
 std::shared_ptr<GdiObject> RecycleObject(DWORD type);
 
-// Stock objects, made on first use and never deleted.
-std::shared_ptr<GdiObject> StockObject(int index);
+// Stock objects, made on first use and never deleted (so the reference stays valid); null for an unknown
+// index.
+const std::shared_ptr<GdiObject>& StockObject(int index);
 // The 1 x 1 monochrome bitmap that a new memory DC holds.
-std::shared_ptr<BitmapObject> DefaultBitmap();
+const std::shared_ptr<BitmapObject>& DefaultBitmap();
 
 } // namespace gdi

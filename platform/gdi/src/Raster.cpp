@@ -159,6 +159,10 @@ void RopRowNoSource565(uint16_t* dest, int count, uint16_t pattern, uint8_t code
         return;
     case 0xAA:
         return;
+    case 0x55:
+        for (int i = 0; i < count; ++i)
+            dest[i] = static_cast<uint16_t>(~dest[i]);
+        return;
     default:
         for (int i = 0; i < count; ++i)
             dest[i] = static_cast<uint16_t>(Rop3(code, pattern, 0, dest[i]));
@@ -213,18 +217,37 @@ void RopFill(BitmapObject& dest, ClipRects clip, const RECT& rect, uint32_t patt
         dest.Touch(area);
         if (dest.format == PixelFormat::Rgb565) {
             int count = area.right - area.left;
-            for (int y = area.top; y < area.bottom; ++y) {
-                auto* pixels = reinterpret_cast<uint16_t*>(dest.Row(y)) + area.left;
-                if (solid)
-                    FillRow565(pixels, count, value);
-                else
+            int rows = area.bottom - area.top;
+            uint16_t* pixels = reinterpret_cast<uint16_t*>(dest.Row(area.top)) + area.left;
+            auto step = static_cast<ptrdiff_t>(dest.rowBytes / sizeof(uint16_t));
+            if (dest.bottomUp)
+                step = -step;
+            if (!solid) {
+                for (int row = 0; row < rows; ++row, pixels += step)
                     RopRowNoSource565(pixels, count, static_cast<uint16_t>(pattern), code);
+            } else if (count == 1) {
+                // The vertical edges of frames.
+                for (int row = 0; row < rows; ++row, pixels += step)
+                    *pixels = value;
+            } else {
+                for (int row = 0; row < rows; ++row, pixels += step)
+                    FillRow565(pixels, count, value);
             }
             continue;
         }
         for (int y = area.top; y < area.bottom; ++y)
             for (int x = area.left; x < area.right; ++x)
                 dest.Write(x, y, Rop3(code, pattern, 0, dest.Read(x, y)) & mask);
+    }
+}
+
+void InvertPixel(BitmapObject& dest, ClipRects clip, int x, int y) {
+    for (const RECT& limit : clip) {
+        if (x < limit.left || x >= limit.right || y < limit.top || y >= limit.bottom)
+            continue;
+        dest.Write(x, y, ~dest.Read(x, y) & PixelMask(dest.format));
+        dest.Touch(RECT{x, y, x + 1, y + 1});
+        return;
     }
 }
 
@@ -318,6 +341,18 @@ void DrawMask(BitmapObject& dest, ClipRects clip, int x, int y, const uint8_t* b
             if (dest.bottomUp)
                 step = -step;
             const uint8_t* mask = bits;
+            if (pitch == 1) {
+                // Glyphs up to eight pixels wide: one vector per row.
+                for (int row = 0; row < rows; ++row, top += step) {
+                    Eight old;
+                    Eight lanes;
+                    std::memcpy(&old, top, sizeof old);
+                    std::memcpy(&lanes, kByteLanes[mask[row]].data(), sizeof lanes);
+                    Eight blended = (old & ~lanes) | (color & lanes);
+                    std::memcpy(top, &blended, sizeof blended);
+                }
+                continue;
+            }
             for (int row = 0; row < rows; ++row) {
                 uint16_t* pixels = top + row * step;
                 for (int byteIndex = 0; byteIndex < pitch; ++byteIndex, ++mask, pixels += 8) {

@@ -48,6 +48,8 @@ void RopFill(BitmapObject& dest, ClipRects clip, const RECT& rect, uint32_t patt
 // the same bitmap.
 void Blit(BitmapObject& dest, ClipRects clip, const RECT& destRect, const BitmapObject& source,
           int sourceX, int sourceY, uint32_t pattern, uint8_t code, const BlitColors& colors);
+// Inverts the pixel at (x, y) when the clip holds it.
+void InvertPixel(BitmapObject& dest, ClipRects clip, int x, int y);
 // Sets the pixels of a one-bit mask (rows of pitch bytes, most significant bit first) whose top left is
 // at (x, y).
 void DrawMask(BitmapObject& dest, ClipRects clip, int x, int y, const uint8_t* bits, int width, int rows, int pitch,

@@ -7,6 +7,7 @@
 
 namespace gdi {
 
-std::shared_ptr<BitmapObject> TheScreen();
+// Made on first use and never deleted.
+const std::shared_ptr<BitmapObject>& TheScreen();
 
 } // namespace gdi

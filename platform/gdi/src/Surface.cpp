@@ -14,7 +14,7 @@ constexpr int kMaxScreenSide = 4096;
 
 } // namespace
 
-std::shared_ptr<BitmapObject> TheScreen() {
+const std::shared_ptr<BitmapObject>& TheScreen() {
     static std::shared_ptr<BitmapObject> screen = [] {
         auto bitmap =
             std::make_shared<BitmapObject>(kDefaultScreenWidth, kDefaultScreenHeight, PixelFormat::Rgb565);
@@ -33,7 +33,7 @@ bool SetScreenSize(int width, int height) {
 }
 
 SIZE ScreenSize() {
-    auto screen = TheScreen();
+    const auto& screen = TheScreen();
     return SIZE{screen->width, screen->height};
 }
 
@@ -46,7 +46,7 @@ size_t ScreenStride() {
 }
 
 RECT TakeScreenDamage() {
-    auto screen = TheScreen();
+    const auto& screen = TheScreen();
     RECT damage = screen->damage.value_or(RECT{0, 0, 0, 0});
     screen->damage.reset();
     return damage;

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <unordered_map>
 
 #include "Internal.h"
@@ -43,8 +44,8 @@ Table& Windows() {
 std::atomic<uint64_t> g_epoch{1};
 std::shared_ptr<Window> g_desktop;
 
-// Counts the windows taken out of the table. A thread remembers the window it found last together with
-// this count; while the count is unchanged that window is still in the table.
+// Counts the windows taken out of the table. A thread remembers the windows it found last together with
+// this count; while the count is unchanged those windows are still in the table.
 std::atomic<uint64_t> g_removals{0};
 
 struct RecentWindow {
@@ -52,7 +53,32 @@ struct RecentWindow {
     Window* window = nullptr;
     uint64_t removals = 0;
 };
-FERROVANE_FAST_TLS thread_local RecentWindow t_recentWindow;
+// By handle serial: a paint goes back and forth between a control and its parent.
+using RecentWindows = std::array<RecentWindow, 32>;
+
+// Reached through a plain pointer so that the static thread storage holds only the pointer; the owner
+// frees the entries when the thread ends, after which lookups go without them.
+FERROVANE_FAST_TLS thread_local RecentWindows* t_recentWindows = nullptr;
+FERROVANE_FAST_TLS thread_local bool t_recentWindowsGone = false;
+
+struct RecentWindowsOwner {
+    ~RecentWindowsOwner() {
+        delete t_recentWindows;
+        t_recentWindows = nullptr;
+        t_recentWindowsGone = true;
+    }
+};
+
+RecentWindow* RecentSlot(HWND hwnd) {
+    RecentWindows* recents = t_recentWindows;
+    if (!recents) {
+        if (t_recentWindowsGone)
+            return nullptr;
+        thread_local RecentWindowsOwner owner;
+        recents = t_recentWindows = new RecentWindows;
+    }
+    return &(*recents)[(reinterpret_cast<uint64_t>(hwnd) >> 1) % recents->size()];
+}
 
 // The state t_thread holds, reached without the checks that a thread_local with a destructor costs.
 FERROVANE_FAST_TLS thread_local ThreadState* t_state = nullptr;
@@ -221,15 +247,16 @@ Window* Find(HWND hwnd) {
 Window* Peek(HWND hwnd) {
     if (hwnd == nullptr || IsForeignHandle(hwnd))
         return nullptr;
-    RecentWindow& recent = t_recentWindow;
-    if (recent.hwnd == hwnd && recent.removals == g_removals.load(std::memory_order_acquire))
-        return recent.window;
+    RecentWindow* recent = RecentSlot(hwnd);
+    if (recent && recent->hwnd == hwnd && recent->removals == g_removals.load(std::memory_order_acquire))
+        return recent->window;
     std::lock_guard guard(QueueLock());
     auto& windows = Windows().windows;
     auto it = windows.find(reinterpret_cast<uint64_t>(hwnd));
     if (it == windows.end() || it->second->destroyed)
         return nullptr;
-    recent = RecentWindow{hwnd, it->second.get(), g_removals.load(std::memory_order_acquire)};
+    if (recent)
+        *recent = RecentWindow{hwnd, it->second.get(), g_removals.load(std::memory_order_acquire)};
     return it->second.get();
 }
 
