@@ -28,17 +28,6 @@ void SetDefault(HKEY root, const std::u16string& key, const std::u16string& text
 }
 
 // The test program reports its command line under HKCU\Software\KernelTests.
-std::u16string ReportedCommandLine() {
-    HKEY key = nullptr;
-    WCHAR text[512] = {};
-    DWORD size = sizeof text - 2;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\KernelTests", 0, 0, &key) == ERROR_SUCCESS) {
-        RegQueryValueExW(key, u"CommandLine", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size);
-        RegCloseKey(key);
-    }
-    return text;
-}
-
 class ShellTest : public testing_support::DeviceRootTest {
 protected:
     void SetUp() override {
@@ -94,7 +83,7 @@ TEST_F(ShellTest, ExecuteStartsAProgramWithItsParameters) {
     HANDLE process = nullptr;
     ASSERT_TRUE(Execute(u"TestProgram.exe", u"report  two  blanks", &process)) << GetLastError();
     WaitAndClose(process);
-    EXPECT_EQ(ReportedCommandLine(), u"report  two  blanks");
+    EXPECT_EQ(testing_support::ReportedCommandLine(), u"report  two  blanks");
 
     EXPECT_FALSE(Execute(u"\\program files\\ferrovane\\ferrovane.exe", u"-new", &process));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
@@ -106,7 +95,7 @@ TEST_F(ShellTest, DocumentsOpenThroughTheirTypesCommand) {
     HANDLE process = nullptr;
     ASSERT_TRUE(Execute(u"\\My Documents\\secret.fvc", nullptr, &process)) << GetLastError();
     WaitAndClose(process);
-    EXPECT_EQ(ReportedCommandLine(), u"report \\My Documents\\secret.fvc");
+    EXPECT_EQ(testing_support::ReportedCommandLine(), u"report \\My Documents\\secret.fvc");
 
     EXPECT_FALSE(Execute(u"\\My Documents\\notes.xyz", nullptr, &process));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_ASSOCIATION));

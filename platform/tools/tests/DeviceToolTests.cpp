@@ -184,16 +184,6 @@ protected:
                        static_cast<DWORD>((text.size() + 1) * 2));
         RegCloseKey(handle);
     }
-    static std::u16string ReportedCommandLine() {
-        HKEY key = nullptr;
-        WCHAR text[512] = {};
-        DWORD size = sizeof text - 2;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\KernelTests", 0, 0, &key) == ERROR_SUCCESS) {
-            RegQueryValueExW(key, u"CommandLine", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size);
-            RegCloseKey(key);
-        }
-        return text;
-    }
     static void MakeFile(const WCHAR* path, DWORD size) {
         HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         ASSERT_NE(file, INVALID_HANDLE_VALUE) << GetLastError();
@@ -232,14 +222,15 @@ TEST_F(DeviceToolTest, BootStartsTheStartupShortcutsWithTheirArguments) {
     ASSERT_TRUE(SHCreateShortcut(link.data(), target));
     std::string out = Ok({"boot"});
     EXPECT_NE(out.find("started \\Windows\\StartUp\\TestProgram.exe.lnk"), std::string::npos) << out;
-    EXPECT_TRUE(WaitFor([] { return ReportedCommandLine() == u"report -hide  now"; }));
+    EXPECT_TRUE(WaitFor([] { return testing_support::ReportedCommandLine() == u"report -hide  now"; }));
 }
 
 TEST_F(DeviceToolTest, OpeningAContainerFileRunsItsTypesCommandWithThePath) {
     SetDefault(HKEY_CLASSES_ROOT, u".fvc", u"FerrovaneContainer");
     SetDefault(HKEY_CLASSES_ROOT, u"FerrovaneContainer\\Shell\\Open\\Command", u"TestProgram.exe  report %1");
     Ok({"open", "\\My Documents\\secret.fvc"});
-    EXPECT_TRUE(WaitFor([] { return ReportedCommandLine() == u"report \\My Documents\\secret.fvc"; }));
+    EXPECT_TRUE(WaitFor(
+        [] { return testing_support::ReportedCommandLine() == u"report \\My Documents\\secret.fvc"; }));
     ToolResult unknown = Run({"open", "\\notes.xyz"});
     EXPECT_EQ(unknown.exitCode, 1);
     EXPECT_NE(unknown.err.find("error 1155"), std::string::npos) << unknown.err;

@@ -10,9 +10,11 @@
 #include <string>
 
 #include "kernel/DeviceRoot.h"
+#include "kernel/Errors.h"
 #include "kernel/Handles.h"
 #include "kernel/Install.h"
 #include "kernel/Mapping.h"
+#include "kernel/Registry.h"
 
 namespace testing_support {
 
@@ -55,5 +57,18 @@ protected:
     size_t m_handlesAtStart = 0;
     size_t m_viewsAtStart = 0;
 };
+
+// The command line that the kernel's test program last stored (HKCU\Software\KernelTests, CommandLine)
+// when it was started with "report"; empty when none was stored.
+inline std::u16string ReportedCommandLine() {
+    HKEY key = nullptr;
+    WCHAR text[512] = {};
+    DWORD size = sizeof text - 2;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\KernelTests", 0, 0, &key) == ERROR_SUCCESS) {
+        RegQueryValueExW(key, u"CommandLine", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size);
+        RegCloseKey(key);
+    }
+    return text;
+}
 
 } // namespace testing_support
