@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "FileTypes.h"
 #include "SystemIcons.h"
 #include "crt/Crt.h"
 #include "kernel/Kernel.h"
@@ -12,28 +13,15 @@ namespace {
 constexpr UINT kKnownFlags =
     SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | SHGFI_DISPLAYNAME | SHGFI_SYSICONINDEX;
 
-std::u16string DefaultValue(const std::u16string& key) {
-    HKEY handle = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, 0, &handle) != ERROR_SUCCESS)
-        return {};
-    WCHAR text[MAX_PATH * 2] = {};
-    DWORD size = sizeof text - sizeof(WCHAR);
-    DWORD type = 0;
-    LONG result = RegQueryValueExW(handle, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(text), &size);
-    RegCloseKey(handle);
-    return result == ERROR_SUCCESS && type == REG_SZ ? std::u16string(text) : std::u16string();
-}
-
 // The system list's index for a file: its type's icon, else the file icon.
 int FileIconIndex(const std::u16string& path) {
-    size_t slash = path.rfind(u'\\');
-    size_t dot = path.rfind(u'.');
-    if (dot == std::u16string::npos || (slash != std::u16string::npos && dot < slash))
-        return shell::kFileIconIndex;
-    std::u16string type = DefaultValue(path.substr(dot));
+    using shell::detail::QueryString;
+    std::u16string extension = shell::detail::ExtensionOf(path);
+    std::u16string type =
+        extension.empty() ? std::u16string() : QueryString(HKEY_CLASSES_ROOT, extension, nullptr);
     if (type.empty())
         return shell::kFileIconIndex;
-    std::u16string icon = DefaultValue(type + u"\\DefaultIcon");
+    std::u16string icon = QueryString(HKEY_CLASSES_ROOT, type + u"\\DefaultIcon", nullptr);
     return icon.empty() ? shell::kFileIconIndex : shell::detail::TypeIconIndex(icon);
 }
 

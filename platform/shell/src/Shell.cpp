@@ -3,9 +3,12 @@
 #include <string>
 
 #include "CommandText.h"
+#include "FileTypes.h"
 #include "com/Runtime.h"
 #include "crt/Crt.h"
 #include "kernel/Kernel.h"
+
+using shell::detail::QueryString;
 
 namespace {
 
@@ -36,24 +39,10 @@ void MakeFolders(const std::u16string& path) {
     }
 }
 
-std::u16string QueryString(HKEY root, const std::u16string& key, const WCHAR* value) {
-    HKEY handle = nullptr;
-    if (RegOpenKeyExW(root, key.c_str(), 0, 0, &handle) != ERROR_SUCCESS)
-        return {};
-    WCHAR text[MAX_PATH * 2] = {};
-    DWORD size = sizeof text - sizeof(WCHAR);
-    DWORD type = 0;
-    LONG result = RegQueryValueExW(handle, value, nullptr, &type, reinterpret_cast<BYTE*>(text), &size);
-    RegCloseKey(handle);
-    return result == ERROR_SUCCESS && type == REG_SZ ? std::u16string(text) : std::u16string();
-}
-
 bool IsProgramPath(const std::u16string& path) {
-    size_t dot = path.rfind(u'.');
-    size_t slash = path.rfind(u'\\');
-    if (dot == std::u16string::npos || (slash != std::u16string::npos && dot < slash))
-        return true; // no extension: a program name such as "fexplore"
-    return _wcsicmp(path.c_str() + dot, u".exe") == 0;
+    std::u16string extension = shell::detail::ExtensionOf(path);
+    // No extension: a program name such as "fexplore".
+    return extension.empty() || _wcsicmp(extension.c_str(), u".exe") == 0;
 }
 
 BOOL Start(LPSHELLEXECUTEINFO info, const std::u16string& program, const std::u16string& arguments) {
@@ -147,7 +136,7 @@ BOOL ShellExecuteEx(LPSHELLEXECUTEINFO info) {
         return Start(info, file, parameters);
 
     // A document: its type's open command, with %1 standing for the document's path.
-    std::u16string extension = file.substr(file.rfind(u'.'));
+    std::u16string extension = shell::detail::ExtensionOf(file);
     std::u16string type = QueryString(HKEY_CLASSES_ROOT, extension, nullptr);
     std::u16string command = type.empty()
                                  ? std::u16string()
