@@ -18,6 +18,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -54,6 +55,9 @@ constexpr char kMountPointName[] = "user.ferrovane.mountpoint";
 constexpr DWORD kStoredAttributes =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
 constexpr DWORD kStopStep = 100; // ms between two unmount attempts
+// How long an unmount waits for the releases of folders the host has just closed; the kernel sends them
+// after the close returns, and a release that the unmount cuts off leaves the session's listing behind.
+constexpr auto kFolderReleaseWait = std::chrono::milliseconds(50);
 constexpr unsigned kMaxThreads = 16;
 constexpr unsigned kIdleThreads = 4;
 constexpr long long kUnixEpochTicks = 116444736000000000LL; // 100 ns units from 1601 to 1970
@@ -271,6 +275,16 @@ public:
         return m_files.size();
     }
 
+    void FolderOpened() {
+        std::lock_guard guard(m_foldersLock);
+        ++m_openFolders;
+    }
+    void FolderReleased() {
+        std::lock_guard guard(m_foldersLock);
+        if (m_openFolders > 0 && --m_openFolders == 0)
+            m_foldersReleased.notify_all();
+    }
+
     // The callbacks; each returns 0 (or a count) or a negated errno value.
     int GetAttr(const char* path, struct stat* st);
     int ReadDir(const char* path, void* buffer, fuse_fill_dir_t fill);
@@ -312,6 +326,7 @@ private:
     DWORD OnFileForWriting(const PathComponents& path, fuse_file_info* info,
                            DWORD (*call)(kernel::VolumeFile&, const void*), const void* argument);
     static OpenFile* FileOf(fuse_file_info* info) { return reinterpret_cast<OpenFile*>(info->fh); }
+    void AwaitFolderReleases();
     bool TryUnmount();
     void Finish();
 
@@ -324,6 +339,10 @@ private:
 
     std::mutex m_filesLock;
     std::unordered_map<OpenFile*, std::unique_ptr<OpenFile>> m_files;
+
+    std::mutex m_foldersLock;
+    std::condition_variable m_foldersReleased;
+    unsigned m_openFolders = 0;
 
     fuse* m_fuse = nullptr;
     std::thread m_loop;
@@ -362,6 +381,14 @@ fuse_operations Operations() {
     ops.readdir = [](const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse_file_info*,
                      fuse_readdir_flags) {
         return Guarded([&] { return Self().ReadDir(path, buffer, fill); });
+    };
+    ops.opendir = [](const char*, fuse_file_info*) {
+        Self().FolderOpened();
+        return 0;
+    };
+    ops.releasedir = [](const char*, fuse_file_info*) {
+        Self().FolderReleased();
+        return 0;
     };
     ops.mkdir = [](const char* path, mode_t) { return Guarded([&] { return Self().MakeDirectory(path); }); };
     ops.unlink = [](const char* path) { return Guarded([&] { return Self().Unlink(path); }); };
@@ -971,9 +998,16 @@ bool FolderExport::Server::Mount(std::string* whyNot) {
     return true;
 }
 
+// In real time: the host's programs run on it, not on the platform's clock.
+void FolderExport::Server::AwaitFolderReleases() {
+    std::unique_lock guard(m_foldersLock);
+    m_foldersReleased.wait_for(guard, kFolderReleaseWait, [this] { return m_openFolders == 0; });
+}
+
 // A plain unmount, which the kernel refuses while anything on the host holds the folder; the session's
 // threads answer whatever the unmount asks of the file system.
 bool FolderExport::Server::TryUnmount() {
+    AwaitFolderReleases();
     if (::umount2(m_host.c_str(), UMOUNT_NOFOLLOW) == 0)
         return true;
     if (errno == EPERM)
