@@ -21,14 +21,7 @@ std::vector<std::string>& Log() {
     return log;
 }
 
-// The colour that the 16-bit screen shows for a colour.
-COLORREF OnScreen(COLORREF color) {
-    auto widen = [](unsigned value, int bits) {
-        unsigned kept = value >> (8 - bits);
-        return (kept << (8 - bits)) | (kept >> (2 * bits - 8));
-    };
-    return RGB(widen(GetRValue(color), 5), widen(GetGValue(color), 6), widen(GetBValue(color), 5));
-}
+using user::test::OnScreen;
 
 constexpr UINT kFirstCommand = 100;
 constexpr UINT kRangeFirst = 200;

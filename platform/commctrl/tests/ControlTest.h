@@ -28,14 +28,7 @@ struct Notice {
     DWORD stage = 0;
 };
 
-// A colour as the 16-bit screen shows it.
-inline COLORREF OnScreen(COLORREF color) {
-    auto widen = [](unsigned value, int bits) {
-        unsigned kept = value >> (8 - bits);
-        return (kept << (8 - bits)) | (kept >> (2 * bits - 8));
-    };
-    return RGB(widen(GetRValue(color), 5), widen(GetGValue(color), 6), widen(GetBValue(color), 5));
-}
+using user::test::OnScreen;
 
 class Parent {
 public:

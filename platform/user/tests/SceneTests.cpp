@@ -25,11 +25,7 @@ namespace {
 constexpr COLORREF kGreen = RGB(0, 200, 0);
 constexpr COLORREF kBlue = RGB(0, 0, 255);
 
-COLORREF OnScreen(COLORREF c) {
-    auto expand5 = [](unsigned v) { return ((v >> 3) << 3) | ((v >> 3) >> 2); };
-    auto expand6 = [](unsigned v) { return ((v >> 2) << 2) | ((v >> 2) >> 4); };
-    return RGB(expand5(GetRValue(c)), expand6(GetGValue(c)), expand5(GetBValue(c)));
-}
+using user::test::OnScreen;
 
 // Windows of this class fill their client area with the colour in GWLP_USERDATA and count stylus
 // messages.

@@ -15,6 +15,15 @@
 
 namespace user::test {
 
+// The colour as the screen's 16-bit pixels give it back: 5, 6 and 5 bits widened to 8 again.
+inline COLORREF OnScreen(COLORREF color) {
+    auto widen = [](unsigned value, int bits) {
+        unsigned kept = value >> (8 - bits);
+        return (kept << (8 - bits)) | (kept >> (2 * bits - 8));
+    };
+    return RGB(widen(GetRValue(color), 5), widen(GetGValue(color), 6), widen(GetBValue(color), 5));
+}
+
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {

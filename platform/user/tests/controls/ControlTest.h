@@ -26,12 +26,7 @@ inline std::ostream& operator<<(std::ostream& out, const Notification& n) {
     return out << "{" << n.id << ", " << n.code << "}";
 }
 
-// The colour of a pixel as the 16-bit screen keeps it.
-inline COLORREF OnScreen(COLORREF c) {
-    auto expand5 = [](unsigned v) { return ((v >> 3) << 3) | ((v >> 3) >> 2); };
-    auto expand6 = [](unsigned v) { return ((v >> 2) << 2) | ((v >> 2) >> 4); };
-    return RGB(expand5(GetRValue(c)), expand6(GetGValue(c)), expand5(GetBValue(c)));
-}
+using user::test::OnScreen;
 
 inline COLORREF SystemOnScreen(int index) {
     return OnScreen(GetSysColor(index));
