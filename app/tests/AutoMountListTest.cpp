@@ -55,6 +55,13 @@ TEST_F(AutoMountListTest, ANewListStartsWithThePreambleThatTheReaderSkips) {
     EXPECT_FALSE(automount::IsListed(u"\\my documents\\b.fvc")) << "compared exactly";
 }
 
+TEST_F(AutoMountListTest, TheInstalledListIsThePreamble) {
+    std::ifstream in(fs::path(APP_INSTALL_DIR) / "amount.cfg", std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str(), automount::Preamble());
+}
+
 TEST_F(AutoMountListTest, RemovingAnEntryKeepsTheLinesAroundIt) {
     const std::string preamble = automount::Preamble();
     const std::string before = preamble + EntryText("\\x.fvc", "X") + EntryText("\\y.fvc", "Y") +
