@@ -1,0 +1,157 @@
+// The main dialog's auto-mount services: the replay of the auto-mount list at start and the command that
+// adds the selected container to the list or takes it out.
+
+#include <cstring>
+
+#include "Aes.h"
+#include "Amount.h"
+#include "AutoMountList.h"
+#include "MainDlg.h"
+#include "MessageBox.h"
+#include "devices/DeviceManager.h"
+#include "kernel/Errors.h"
+#include "kernel/Files.h"
+#include "shell/FullScreen.h"
+#include "user/System.h"
+
+namespace {
+
+void CopyField(const std::u16string& text, char16_t* field) {
+    const size_t length = std::min(text.size(), static_cast<size_t>(kContainerTextUnits) - 1);
+    text.copy(field, length);
+    field[length] = 0;
+}
+
+// The trailer and the first 16 bytes of a container file; false when the file cannot be read so far.
+bool ReadContainerEnds(LPCWSTR path, CONTAINER_TRAILER* trailer, uint8_t first[16]) {
+    const HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD read = 0;
+    bool ok = SetFilePointer(file, -static_cast<LONG>(kTrailerSize), nullptr, FILE_END) !=
+                  INVALID_SET_FILE_POINTER &&
+              ReadFile(file, trailer, kTrailerSize, &read, nullptr) && read == kTrailerSize;
+    ok = ok && SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0 &&
+         ReadFile(file, first, 16, &read, nullptr) && read == 16;
+    CloseHandle(file);
+    return ok;
+}
+
+enum class PasswordCheck { Right, Wrong, Unreadable };
+
+// Checks the password against the container's trailer; when it is right, the folder name the container
+// keeps (empty when it keeps none).
+PasswordCheck CheckAgainstTrailer(const CONTAINER_PARAMS& record, std::u16string* storedName) {
+    CONTAINER_TRAILER trailer{};
+    uint8_t first[16] = {};
+    if (!ReadContainerEnds(record.containerPath, &trailer, first))
+        return PasswordCheck::Unreadable;
+    uint8_t passwordKey[16];
+    uint8_t dataKey[16];
+    DerivePasswordKey(record.password, kContainerTextUnits, passwordKey);
+    UnwrapDataKey(passwordKey, trailer.keyBlock, dataKey);
+    AesKeySchedule schedule{};
+    AesSetDecryptKey128(dataKey, &schedule);
+    DecryptBlocks(&schedule, first, first, sizeof first);
+    if (!PasswordCheckPasses(first))
+        return PasswordCheck::Wrong;
+    uint8_t name[kNameBlockSize];
+    DecryptBlocks(&schedule, trailer.nameBlock, name, kNameBlockSize);
+    storedName->clear();
+    for (uint8_t byte : name) {
+        if (byte == 0)
+            break;
+        storedName->push_back(static_cast<char16_t>(byte));
+    }
+    return PasswordCheck::Right;
+}
+
+} // namespace
+
+void Main_Dlg::AutoMountContainers(bool mount) {
+    m_table.MarkAllFree();
+    if (!mount)
+        return;
+    // Removing an entry moves the later ones up by its four lines.
+    int removedLines = 0;
+    for (const automount::Entry& entry : automount::ReadEntries()) {
+        WIN32_FIND_DATAW found;
+        const HANDLE search = FindFirstFileW(entry.path.c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            FindClose(search);
+            PromptAndMount(entry.path, entry.folder);
+        } else if (GetLastError() == ERROR_NO_MORE_FILES) {
+            // The file is gone from a folder that is there: the entry goes. A missing folder (a card
+            // not inserted) keeps it.
+            if (automount::RemoveEntryAt(entry.firstLine - removedLines))
+                removedLines += 4;
+        }
+    }
+}
+
+void Main_Dlg::PromptAndMount(const std::u16string& path, const std::u16string& folder) {
+    CAmount prompt;
+    CopyField(path, prompt.m_record.containerPath);
+    CopyField(folder, prompt.m_record.folderName);
+    prompt.m_record.status = -1;
+    Container_Dlg mounter;
+    FullScreen(SHFS_SHOWSIPBUTTON);
+    bool mounted = false;
+    for (;;) {
+        if (prompt.DoModal() != IDOK)
+            break;
+        std::u16string storedName;
+        const PasswordCheck check = CheckAgainstTrailer(prompt.m_record, &storedName);
+        if (check == PasswordCheck::Wrong) {
+            ShowMessage(this, u"Wrong password.", FALSE);
+            continue;
+        }
+        // The name kept in the container wins over the list's; a file whose trailer cannot be read goes
+        // to the driver as it is, which tells the user why it does not mount.
+        if (!storedName.empty())
+            CopyField(storedName, prompt.m_record.folderName);
+        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+        mounter.m_openFlag = 1;
+        mounter.m_prefilledFlag = 1;
+        mounter.m_resizeFlag = 0;
+        mounter.m_changePasswordFlag = 0;
+        mounter.m_changePasswordFlag2 = 0;
+        mounter.m_record = prompt.m_record;
+        const INT_PTR result = mounter.DoModal();
+        if (mounter.m_record.status == MOUNT_BAD_PASSWORD)
+            continue;
+        mounted = result == IDOK && mounter.m_record.status == MOUNT_OK;
+        break;
+    }
+    FullScreen(SHFS_HIDESIPBUTTON);
+    if (mounted) {
+        CONTAINER_PARAMS record = mounter.m_record;
+        if (record.folderName[0] == 0)
+            CopyField(u"Encrypted Folder", record.folderName);
+        if (!m_table.InsertAtFront(record, mounter.m_device)) {
+            // The table is full: a container it cannot hold could never be unmounted.
+            DeactivateDevice(mounter.m_device);
+            ShowMessage(this, u"\nToo many containers\n mounted.", FALSE);
+        }
+    }
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    FullScreen(SHFS_HIDESIPBUTTON);
+}
+
+bool Main_Dlg::SelectedIsListed(bool* listed) {
+    if (!TakeSelected())
+        return false;
+    *listed = automount::IsListed(m_current.containerPath);
+    return true;
+}
+
+void Main_Dlg::OnToggleAutomount() {
+    bool listed = false;
+    if (!SelectedIsListed(&listed))
+        return;
+    if (listed)
+        automount::RemoveEntry(m_current.containerPath);
+    else
+        automount::AppendEntry(m_current.containerPath, m_current.folderName);
+}

@@ -1,0 +1,84 @@
+// The main dialog's small services: the start-up link kept in step with its box, the folder list's
+// context menu, and File Explorer on a mounted container's folder.
+
+#include <string>
+
+#include "MainDlg.h"
+#include "Resource.h"
+#include "XCheckBox.h"
+#include "kernel/Files.h"
+#include "kernel/Modules.h"
+#include "kernel/Processes.h"
+#include "shell/Shell.h"
+#include "user/Menu.h"
+#include "user/MessageBox.h"
+
+void Main_Dlg::UpdateStartupLink(LinkAction action) {
+    WCHAR program[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, program, MAX_PATH);
+    const std::u16string programPath(program);
+    const std::u16string fileName = programPath.substr(programPath.rfind(u'\\') + 1);
+
+    WCHAR startup[MAX_PATH] = {};
+    if (!SHGetSpecialFolderPath(nullptr, startup, CSIDL_STARTUP, FALSE)) {
+        MessageBoxW(nullptr, u"Can't create startup link.", u"FerrovaneEx", MB_OK);
+        return;
+    }
+    std::u16string link = std::u16string(startup) + u"\\" + fileName + u".lnk";
+
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW(link.c_str(), &found);
+    m_linkExists = search != INVALID_HANDLE_VALUE;
+    if (m_linkExists)
+        FindClose(search);
+
+    switch (action) {
+    case LinkAction::Test:
+        break;
+    case LinkAction::Create: {
+        std::u16string target = u"\"" + programPath + u"\" -hide";
+        SHCreateShortcut(link.data(), target.data());
+        break;
+    }
+    case LinkAction::Delete:
+        DeleteFileW(link.c_str());
+        break;
+    }
+}
+
+void Main_Dlg::OnStartupBox() {
+    auto* box = dynamic_cast<CXCheckBox*>(GetDlgItem(IDC_MAIN_STARTUP));
+    UpdateStartupLink(box != nullptr && box->GetCheck() ? LinkAction::Create : LinkAction::Delete);
+}
+
+void Main_Dlg::OnListContextMenu(NMHDR*, LRESULT* pResult) {
+    *pResult = 0;
+    // A hold that left no item selected has no container to offer the menu for.
+    bool listed = false;
+    if (!SelectedIsListed(&listed))
+        return;
+    const HMENU menu = LoadMenuW(nullptr, MAKEINTRESOURCE(IDR_FOLDER_MENU));
+    if (menu == nullptr)
+        return;
+    const HMENU popup = GetSubMenu(menu, 0);
+    POINT point = m_folderList.GetLastTapPoint();
+    m_folderList.ClientToScreen(&point);
+    CheckMenuItem(popup, ID_FOLDER_AUTOMOUNT, MF_BYCOMMAND | (listed ? MF_CHECKED : MF_UNCHECKED));
+    TrackPopupMenu(popup, 0, point.x, point.y, 0, m_hWnd, nullptr);
+    DestroyMenu(menu);
+}
+
+void Main_Dlg::OnListDoubleTap(NMHDR*, LRESULT* pResult) {
+    *pResult = 0;
+    OnExplore();
+}
+
+void Main_Dlg::OnExplore() {
+    const int slot = SelectedSlot();
+    if (slot < 0)
+        return;
+    // The folder name as stored, without quotes: File Explorer takes it as its whole command line.
+    std::u16string commandLine(m_table.Record(slot).folderName);
+    CreateProcessW(u"fexplore.exe", commandLine.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr,
+                   nullptr, nullptr, nullptr);
+}
