@@ -7,6 +7,7 @@
 #include "AutoMountList.h"
 #include "FileDialog.h"
 #include "MessageBox.h"
+#include "ProgramSkin.h"
 #include "Resource.h"
 #include "crt/Crt.h"
 #include "devices/DeviceManager.h"
@@ -68,14 +69,6 @@ constexpr WCHAR kBoxMappingFailed[] = u"Error mapping file to memory \n[WINAPI-%
 constexpr WCHAR kBoxUndefined[] = u"Undefined error #%d happened \n[WINAPI-%04d] %s";
 constexpr WCHAR kBoxUnmountFailed[] = u"Cannot unmount the container \n[WINAPI-%04d] %s";
 
-void WaitCursor() {
-    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-}
-
-void ArrowCursor() {
-    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
-}
-
 // A record's text field, which may lack its terminator.
 CString FieldText(const char16_t* field) {
     return CString(field, static_cast<int>(wcsnlen(field, kContainerTextUnits)));
@@ -95,22 +88,13 @@ CString SystemText(DWORD error) {
 // A platform error in the program's box, the error number and its text filled in after the format's
 // other arguments.
 void ShowError(LPCWSTR format, DWORD error) {
-    ArrowCursor();
+    ShowArrowCursor();
     MessageBoxF(MB_ICONHAND, format, static_cast<int>(error), static_cast<LPCWSTR>(SystemText(error)));
 }
 
 void ShowText(CWnd* owner, LPCWSTR text) {
-    ArrowCursor();
+    ShowArrowCursor();
     ShowMessage(owner, text, FALSE);
-}
-
-bool Exists(LPCWSTR path) {
-    WIN32_FIND_DATAW found{};
-    HANDLE search = FindFirstFileW(path, &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return false;
-    FindClose(search);
-    return true;
 }
 
 // count x unit, or the largest value when the product does not fit 64 bits.
@@ -189,7 +173,7 @@ CString FreeFolder(LPCWSTR base) {
     for (int n = 1; n < 100; ++n) {
         CString folder;
         folder.Format(u"\\%s%d", base, n);
-        if (!Exists(folder))
+        if (!PathExists(folder))
             return folder;
     }
     return CString();
@@ -208,7 +192,7 @@ Mount MountAt(CONTAINER_PARAMS record, LPCWSTR base) {
     mount.device = ActivateDeviceEx(kDriverKey, nullptr, 0, &record);
     mount.error = GetLastError();
     mount.status = record.status;
-    if (mount.device != nullptr && !Exists(mount.folder)) {
+    if (mount.device != nullptr && !PathExists(mount.folder)) {
         // The disk was taken but no volume came up under the folder.
         DeactivateDevice(mount.device);
         mount.device = nullptr;
@@ -374,14 +358,14 @@ void Container_Dlg::Refuse(LPCWSTR text) {
 
 void Container_Dlg::ExecuteOperation() {
     m_record.status = -1;
-    WaitCursor();
+    ShowWaitCursor();
     if (m_resizeFlag)
         Resize();
     else if (!m_changePasswordFlag && !m_changePasswordFlag2)
         CreateOrOpen();
     else
         ChangePassword();
-    ArrowCursor();
+    ShowArrowCursor();
 }
 
 bool Container_Dlg::CheckInput() {
@@ -390,7 +374,7 @@ bool Container_Dlg::CheckInput() {
     if (!m_openFlag) {
         if (m_folder.IsEmpty())
             return Refuse(kTextNoFolder), false;
-        if (Exists(m_folder))
+        if (PathExists(m_folder))
             return Refuse(kTextFolderExists), false;
         // Counts compare as unsigned: a negative count is a huge one.
         const uint64_t count = static_cast<uint64_t>(m_sizeCount);
@@ -478,13 +462,13 @@ void Container_Dlg::CreateOrOpen() {
         local.size = static_cast<uint32_t>(m_sizeCount) * static_cast<uint32_t>(m_sizeUnit);
     }
 
-    WaitCursor();
+    ShowWaitCursor();
     HANDLE device = ActivateDeviceEx(kDriverKey, nullptr, 0, &local);
     DWORD error = GetLastError();
     if (!m_openFlag && device != nullptr) {
         // The new disk is partitioned and formatted by now: let it go, write the trailer, open it.
         Sleep(kMountWait);
-        ArrowCursor();
+        ShowArrowCursor();
         DeactivateDevice(device);
         device = nullptr;
         local.size = 0;
@@ -511,7 +495,7 @@ void Container_Dlg::CreateOrOpen() {
     if (local.status == MOUNT_OK) {
         Sleep(kMountWait);
         // Whether the folder came up changes nothing: the mount stands either way.
-        Exists(local.folderName);
+        PathExists(local.folderName);
         ShowText(this, kTextMounted);
         m_record = local;
         m_device = device;
@@ -522,7 +506,7 @@ void Container_Dlg::CreateOrOpen() {
         }
         ReportActivation(local.status, error);
     }
-    ArrowCursor();
+    ShowArrowCursor();
     EndDialog(local.status != MOUNT_OK ? IDCANCEL : IDOK);
 }
 
@@ -550,7 +534,7 @@ void Container_Dlg::ReportActivation(int32_t status, DWORD error) {
         ShowText(this, kTextBadPassword);
         break;
     default:
-        ArrowCursor();
+        ShowArrowCursor();
         MessageBoxF(MB_ICONHAND, kBoxUndefined, status, static_cast<int>(error),
                     static_cast<LPCWSTR>(SystemText(error)));
         break;
@@ -605,11 +589,11 @@ void Container_Dlg::RemountAfterRewrite(Rewrite rewrite, LPCWSTR doneText) {
     // Size 0 opens the container: any other size would have the driver create it anew.
     m_record.size = 0;
     m_record.status = MOUNT_OK;
-    WaitCursor();
+    ShowWaitCursor();
     m_device = ActivateDeviceEx(kDriverKey, nullptr, 0, &m_record);
     const DWORD error = GetLastError();
     Sleep(kMountWait);
-    ArrowCursor();
+    ShowArrowCursor();
     if (m_device == nullptr) {
         const int32_t status = m_record.status;
         if (status == MOUNT_OK)
@@ -683,7 +667,7 @@ Container_Dlg::Rewrite Container_Dlg::ResizeContainer(uint64_t newSize) {
     if (!UnmountForRewrite())
         return Rewrite::Refused;
 
-    WaitCursor();
+    ShowWaitCursor();
     CONTAINER_PARAMS sourceRecord = m_record;
     sourceRecord.size = 0;
     Mount source = MountAt(sourceRecord, u"Resize source");
@@ -718,7 +702,7 @@ Container_Dlg::Rewrite Container_Dlg::ResizeContainer(uint64_t newSize) {
     DeactivateDevice(source.device);
     if (!copied || !released) {
         DeleteFileW(resizedPath);
-        ArrowCursor();
+        ShowArrowCursor();
         if (!fits)
             ShowText(this, kTextFilesDoNotFit);
         else

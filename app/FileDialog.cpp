@@ -1,5 +1,6 @@
 #include "FileDialog.h"
 
+#include "ProgramSkin.h"
 #include "Resource.h"
 #include "XCaption.h"
 #include "kernel/Files.h"
@@ -216,7 +217,7 @@ void CPocketFileDialog::FitToScreen() {
 void CPocketFileDialog::ScanFolder(const CString* folder) {
     m_typeBox.Invalidate(TRUE);
     m_folderLine.SetWindowText(u"Scanning folder, please wait...");
-    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    ShowWaitCursor();
     m_list.SetRedraw(FALSE);
     if (folder != nullptr)
         m_folder = folder->IsEmpty() ? CString(u"\\") : CString(*folder);
@@ -233,7 +234,7 @@ void CPocketFileDialog::ScanFolder(const CString* folder) {
     m_list.Invalidate(FALSE);
     m_folderLine.SetWindowText(m_folder);
     m_folderLine.SetSel(m_folder.GetLength(), m_folder.GetLength());
-    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    ShowArrowCursor();
 }
 
 void CPocketFileDialog::AddEntries(const CString& pattern, EntryKind kind) {

@@ -443,10 +443,7 @@ void Main_Dlg::OnPanelOK() {
         CString count;
         GetDlgItemText(IDC_MAIN_SIZE, count);
         m_operation.m_sizeCount = ParseCount(count);
-        WIN32_FIND_DATAW found;
-        const HANDLE search = FindFirstFileW(m_operation.m_path + u".fvc", &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            FindClose(search);
+        if (PathExists(m_operation.m_path + u".fvc")) {
             ShowMessage(this, u"\nWARNING:\nExisting container name!\n Try another.", FALSE);
             m_operation.m_record.status = -1;
             return;

@@ -8,6 +8,7 @@
 #include "AutoMountList.h"
 #include "MainDlg.h"
 #include "MessageBox.h"
+#include "ProgramSkin.h"
 #include "devices/DeviceManager.h"
 #include "kernel/Errors.h"
 #include "kernel/Files.h"
@@ -111,7 +112,7 @@ void Main_Dlg::PromptAndMount(const std::u16string& path, const std::u16string& 
         // to the driver as it is, which tells the user why it does not mount.
         if (!storedName.empty())
             CopyField(storedName, prompt.m_record.folderName);
-        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+        ShowWaitCursor();
         mounter.m_openFlag = 1;
         mounter.m_prefilledFlag = 1;
         mounter.m_resizeFlag = 0;
@@ -135,7 +136,7 @@ void Main_Dlg::PromptAndMount(const std::u16string& path, const std::u16string& 
             ShowMessage(this, u"\nToo many containers\n mounted.", FALSE);
         }
     }
-    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    ShowArrowCursor();
     FullScreen(SHFS_HIDESIPBUTTON);
 }
 

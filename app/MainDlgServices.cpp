@@ -4,6 +4,7 @@
 #include <string>
 
 #include "MainDlg.h"
+#include "ProgramSkin.h"
 #include "Resource.h"
 #include "XCheckBox.h"
 #include "kernel/Files.h"
@@ -26,11 +27,7 @@ void Main_Dlg::UpdateStartupLink(LinkAction action) {
     }
     std::u16string link = std::u16string(startup) + u"\\" + fileName + u".lnk";
 
-    WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW(link.c_str(), &found);
-    m_linkExists = search != INVALID_HANDLE_VALUE;
-    if (m_linkExists)
-        FindClose(search);
+    m_linkExists = PathExists(link.c_str());
 
     switch (action) {
     case LinkAction::Test:

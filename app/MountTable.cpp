@@ -1,6 +1,7 @@
 #include "MountTable.h"
 
 #include "MessageBox.h"
+#include "ProgramSkin.h"
 #include "devices/DeviceManager.h"
 #include "kernel/Errors.h"
 #include "kernel/Registry.h"
@@ -9,13 +10,6 @@
 namespace {
 
 constexpr int32_t kFree = -1;
-
-void WaitCursor() {
-    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-}
-void ArrowCursor() {
-    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
-}
 
 // The driver's per-mount key of the slot, when something made one: it no longer holds an open container.
 void MarkClosed(int slot) {
@@ -99,15 +93,15 @@ bool CMountTable::Unmount(int slot) {
 }
 
 void CMountTable::UnmountSelected() {
-    WaitCursor();
+    ShowWaitCursor();
     const int item = m_list != nullptr ? m_list->GetCurSel() : LB_ERR;
     if (item == LB_ERR) {
-        ArrowCursor();
+        ShowArrowCursor();
         return;
     }
     const int slot = SlotOfItem(item);
     if (slot < 0 || !Unmount(slot)) {
-        ArrowCursor();
+        ShowArrowCursor();
         ShowMessage(nullptr, u"\n\nCan't unmount file.", FALSE);
         return;
     }
@@ -121,12 +115,12 @@ void CMountTable::UnmountSelected() {
         m_list->InsertString(slot, FolderOf(slot));
     }
     --m_lastUsed;
-    ArrowCursor();
+    ShowArrowCursor();
     ShowMessage(nullptr, u"\nContainer unmounted\n succesfully.", FALSE);
 }
 
 void CMountTable::UnmountAll() {
-    WaitCursor();
+    ShowWaitCursor();
     bool done = false;
     int stoppedAt = -1;
     for (int slot = 0; slot <= m_lastUsed; ++slot) {
@@ -155,12 +149,12 @@ void CMountTable::UnmountAll() {
             ++to;
         }
         m_lastUsed = to - 1;
-        ArrowCursor();
+        ShowArrowCursor();
         ShowMessage(nullptr, u"\nCan't unmount some files.", FALSE);
     } else if (done) {
         m_lastUsed = -1;
-        ArrowCursor();
+        ShowArrowCursor();
         ShowMessage(nullptr, u"\nContainers unmounted\n succesfully.", FALSE);
     }
-    ArrowCursor();
+    ShowArrowCursor();
 }

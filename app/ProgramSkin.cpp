@@ -1,6 +1,8 @@
 #include "ProgramSkin.h"
 
+#include "kernel/Files.h"
 #include "kernel/Modules.h"
+#include "user/System.h"
 
 CString ProgramSkinPath(LPCWSTR fileName) {
     WCHAR module[MAX_PATH] = {};
@@ -10,6 +12,23 @@ CString ProgramSkinPath(LPCWSTR fileName) {
     if (slash <= 0)
         return path;
     return path.Left(slash + 1) + u"skin\\" + fileName;
+}
+
+void ShowWaitCursor() {
+    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+}
+
+void ShowArrowCursor() {
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+}
+
+bool PathExists(LPCWSTR path) {
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW(path, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(search);
+    return true;
 }
 
 void ReturnToRect(CWnd* window, const RECT& rect) {

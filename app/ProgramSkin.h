@@ -1,6 +1,7 @@
 #pragma once
-// What the program's skinned dialogs share: where their skin files are, and going back to the place a
-// dialog had when a settings change (the input panel shown or hidden) moved it.
+// What the program's dialogs share: where their skin files are, the wait and arrow cursors, the test for
+// an existing path, and going back to the place a dialog had when a settings change (the input panel shown
+// or hidden) moved it.
 
 #include "classlib/String.h"
 #include "classlib/Wnd.h"
@@ -9,6 +10,13 @@
 // The program file's path cut after its last backslash, then "skin\" and the file name. A program path
 // whose only backslash is its first character is answered unchanged (a skin load then fails).
 CString ProgramSkinPath(LPCWSTR fileName);
+
+// The wait cursor while an operation takes time, the arrow when it ends or shows a message.
+void ShowWaitCursor();
+void ShowArrowCursor();
+
+// Whether a search for the path finds an entry (a file, a folder, or what a pattern matches).
+bool PathExists(LPCWSTR path);
 
 // Puts the window back at the rectangle (screen coordinates), after its parent in the z-order (at the top
 // without one), and lets its frame be worked out anew.
