@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -74,8 +75,11 @@ TEST_F(ProgramTest, TheInstalledProgramStartsWithItsCreatePanelAndEndsThroughIts
     }));
     EXPECT_EQ(control(1012).text, u"100");
     EXPECT_EQ(control(1015).text, u"Encrypted Folder");
+    const std::filesystem::path review =
+        std::filesystem::path(FERROVANE_SKIN_MANIFEST).parent_path() / "review";
+    std::filesystem::create_directories(review);
     if (auto png = user::remote::ScreenPng(program.dwProcessId))
-        std::ofstream("program-create-panel.png", std::ios::binary)
+        std::ofstream(review / "program-create-panel.png", std::ios::binary)
             .write(reinterpret_cast<const char*>(png->data()), static_cast<std::streamsize>(png->size()));
 
     // Back to the main panel, then the exit button: nothing is mounted, so no question.
