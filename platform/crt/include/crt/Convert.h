@@ -1,7 +1,13 @@
 #pragma once
 // Number parsing and 8-bit conversions of the handheld's C run time.
 
+#include <cstdlib>
+#include <cwchar>
+
 #include "crt/Types.h"
+
+// <cwchar> and <cstdlib> come first: the standard library's std::wcstol (std::stol takes its address)
+// must name the host's function alone, whatever the includes after this header.
 
 // _wtol rules: leading white space, an optional sign, then decimal digits up to the first other unit;
 // no digits give 0; values beyond the 32-bit range clamp to the limits of LONG, 2147483647 and
