@@ -9,8 +9,8 @@
 #include "com/Com.h"
 #include "kernel/Kernel.h"
 #include "testing/DeviceRootTest.h"
+#include "user/ProgramWindowTest.h"
 #include "user/User.h"
-#include "user/WindowTest.h"
 
 namespace shell_entry_test {
 
@@ -61,32 +61,10 @@ inline DWORD MainProgramStarts() {
     return UserNumber(u"Software\\KernelTests", u"Starts");
 }
 
-class ShellEntryTest : public user::test::WindowTest {
+class ShellEntryTest : public user::test::ProgramWindowTest {
 protected:
-    void SetUp() override {
-        WindowTest::SetUp();
-        ASSERT_EQ(kernel::InstallDeviceManifest(SHELL_ENTRY_MANIFEST), 0u);
-    }
-    void TearDown() override {
-        for (PROCESS_INFORMATION& info : m_started) {
-            if (WaitForSingleObject(info.hProcess, 0) != WAIT_OBJECT_0)
-                TerminateProcess(info.hProcess, 1);
-            WaitForSingleObject(info.hProcess, 10000);
-            CloseHandle(info.hProcess);
-            CloseHandle(info.hThread);
-        }
-        WindowTest::TearDown();
-    }
+    ShellEntryTest() : ProgramWindowTest(SHELL_ENTRY_MANIFEST, kMainProgramPath) {}
 
-    // Starts a device program; the test ends it when it is still running.
-    PROCESS_INFORMATION Start(const char16_t* program, std::u16string commandLine) {
-        PROCESS_INFORMATION info{};
-        EXPECT_TRUE(CreateProcessW(program, commandLine.empty() ? nullptr : commandLine.data(), nullptr,
-                                   nullptr, FALSE, 0, nullptr, nullptr, nullptr, &info))
-            << GetLastError();
-        m_started.push_back(info);
-        return info;
-    }
     // Runs the message loop until the process has ended (serving its requests to our windows); its exit
     // code, or STILL_ACTIVE when it did not end in time.
     static DWORD RunToExit(const PROCESS_INFORMATION& info) {
@@ -116,9 +94,6 @@ protected:
         ASSERT_TRUE(user::test::RunUntil([] { return FindWindowW(nullptr, u"Ferrovane") != nullptr; },
                                          std::chrono::seconds(30)));
     }
-
-private:
-    std::vector<PROCESS_INFORMATION> m_started;
 };
 
 } // namespace shell_entry_test

@@ -1,6 +1,7 @@
 #pragma once
-// A WindowTest that installs a device manifest and starts one program of the device in real processes of
-// their own; every process it started is ended (when still running) and closed at the end.
+// A WindowTest that installs a device manifest and starts programs of the device (one of them by default)
+// in real processes of their own; every process it started is ended (when still running) and closed at the
+// end.
 
 #include <filesystem>
 #include <string>
@@ -34,9 +35,14 @@ protected:
         WindowTest::TearDown();
     }
     PROCESS_INFORMATION Start(std::u16string commandLine) {
+        return Start(m_program.c_str(), std::move(commandLine));
+    }
+    // Another program of the device.
+    PROCESS_INFORMATION Start(const char16_t* program, std::u16string commandLine) {
         PROCESS_INFORMATION info{};
-        EXPECT_TRUE(CreateProcessW(m_program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                   nullptr, nullptr, &info));
+        EXPECT_TRUE(CreateProcessW(program, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                   nullptr, &info))
+            << GetLastError();
         m_started.push_back(info);
         return info;
     }
