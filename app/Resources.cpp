@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "Resource.h"
+#include "classlib/Controls.h"
+#include "commctrl/CommCtrl.h"
 #include "gdi/Gdi.h"
 #include "kernel/Resources.h"
 #include "user/Controls.h"
@@ -35,12 +37,7 @@ const user::DialogTemplateBytes
 const user::DialogTemplateBytes
     kSplash({WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0, 0, 186, 95, u"Dialog", 8, u"MS Shell Dlg"}, {});
 
-// The file chooser. The list view's class and styles are the common controls' own.
-constexpr LPCWSTR kListViewClass = u"SysListView32";
-constexpr DWORD kListViewReport = 0x0001;
-constexpr DWORD kListViewSingleSelection = 0x0004;
-constexpr DWORD kListViewSharedImageLists = 0x0040;
-constexpr DWORD kListViewAlignLeft = 0x0800;
+// The file chooser.
 constexpr WORD kNoId = 0xFFFF;
 const user::DialogItem kFileDialogItems[] = {
     {user::kStaticClass, u"Static", IDC_FILE_TITLE, 6, 3, 102, 12,
@@ -52,16 +49,14 @@ const user::DialogItem kFileDialogItems[] = {
     {user::kComboBoxClass, u"", IDC_FILE_TYPE, 30, 32, 126, 30, CBS_DROPDOWN | WS_VSCROLL | WS_TABSTOP},
     {user::kEditClass, u"", IDC_FILE_FOLDER, 6, 47, 150, 12,
      WS_BORDER | WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL},
-    {kListViewClass, u"", IDC_FILE_LIST, 6, 60, 150, 104,
-     WS_BORDER | WS_TABSTOP | kListViewReport | kListViewSingleSelection | kListViewSharedImageLists |
-         kListViewAlignLeft},
+    {WC_LISTVIEW, u"", IDC_FILE_LIST, 6, 60, 150, 104,
+     WS_BORDER | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHAREIMAGELISTS | LVS_ALIGNLEFT},
 };
 const user::DialogTemplateBytes kFileDialog({WS_POPUP | WS_CAPTION, 0, 0, 0, 160, 167, u"File dialog...", 8,
                                              u"MS Shell Dlg"},
                                             kFileDialogItems);
 
 // The file chooser's command bar: one 16 x 15 button, up one folder.
-const LPCWSTR kToolbarType = MAKEINTRESOURCE(241);
 const WORD kFileDialogBar[] = {1, 16, 15, 1, ID_FILE_UP};
 
 // Its image, a folder with an arrow pointing up, as a packed 24-bit DIB; the bar's grey shows through.
@@ -98,18 +93,13 @@ std::vector<uint8_t> UpFolderImage() {
 const std::vector<uint8_t> kFileDialogBarImage = UpFolderImage();
 
 // The container operation dialog, never shown: the path, size, password and folder edits and the size
-// spin. The up-down control's class and styles are the common controls' own.
-constexpr LPCWSTR kUpDownClass = u"msctls_updown32";
-constexpr DWORD kUpDownSetBuddyInt = 0x0002;
-constexpr DWORD kUpDownArrowKeys = 0x0020;
-constexpr DWORD kUpDownHorizontal = 0x0040;
-constexpr DWORD kUpDownNoThousands = 0x0080;
+// spin.
 const user::DialogItem kContainerItems[] = {
     {user::kEditClass, u"", IDC_CONTAINER_PATH, 6, 6, 120, 12, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL},
     {user::kEditClass, u"", IDC_CONTAINER_SIZE, 6, 22, 60, 12,
      WS_BORDER | WS_TABSTOP | ES_NUMBER | ES_AUTOHSCROLL},
-    {kUpDownClass, u"", IDC_CONTAINER_SPIN, 66, 22, 20, 12,
-     kUpDownSetBuddyInt | kUpDownArrowKeys | kUpDownHorizontal | kUpDownNoThousands},
+    {UPDOWN_CLASS, u"", IDC_CONTAINER_SPIN, 66, 22, 20, 12,
+     UDS_SETBUDDYINT | UDS_ARROWKEYS | UDS_HORZ | UDS_NOTHOUSANDS},
     {user::kEditClass, u"", IDC_CONTAINER_PASSWORD, 6, 38, 120, 12,
      WS_BORDER | WS_TABSTOP | ES_PASSWORD | ES_AUTOHSCROLL},
     {user::kEditClass, u"", IDC_CONTAINER_FOLDER, 6, 54, 120, 12, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL},
@@ -231,7 +221,7 @@ const kernel::ResourceEntry kResources[] = {
     {RT_DIALOG, MAKEINTRESOURCE(IDD_CONTAINER), kContainer.Data(), kContainer.Size()},
     {RT_DIALOG, MAKEINTRESOURCE(IDD_SPLASH), kSplash.Data(), kSplash.Size()},
     {RT_DIALOG, MAKEINTRESOURCE(IDD_FILE_DIALOG), kFileDialog.Data(), kFileDialog.Size()},
-    {kToolbarType, MAKEINTRESOURCE(IDR_FILE_DIALOG_BAR), kFileDialogBar, sizeof kFileDialogBar},
+    {RT_TOOLBAR, MAKEINTRESOURCE(IDR_FILE_DIALOG_BAR), kFileDialogBar, sizeof kFileDialogBar},
     {RT_BITMAP, MAKEINTRESOURCE(IDR_FILE_DIALOG_BAR), kFileDialogBarImage.data(), kFileDialogBarImage.size()},
 };
 const kernel::ResourceTable kResourceTable(kResources);
