@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "AutoMountList.h"
+#include "ContainerTrailer.h"
 #include "FileDialog.h"
 #include "MessageBox.h"
 #include "ProgramSkin.h"
@@ -125,12 +126,6 @@ bool WriteAt(HANDLE file, LONG fromEnd, const void* bytes, DWORD length) {
            WriteFile(file, bytes, length, &written, nullptr) && written == length;
 }
 
-bool ReadAt(HANDLE file, LONG offset, DWORD method, void* bytes, DWORD length) {
-    DWORD read = 0;
-    return SetFilePointer(file, offset, nullptr, method) != INVALID_SET_FILE_POINTER &&
-           ReadFile(file, bytes, length, &read, nullptr) && read == length;
-}
-
 // The trailer of a new container (its data key is its password key) over the last 272 bytes of its file;
 // false with the last error set.
 bool WriteNewTrailer(const CONTAINER_PARAMS& record) {
@@ -145,19 +140,6 @@ bool WriteNewTrailer(const CONTAINER_PARAMS& record) {
     CloseHandle(file);
     SetLastError(written ? 0 : error);
     return written;
-}
-
-// The folder-name text of a decrypted name block: 8-bit text, or, when its second byte is 0, UTF-16LE of
-// which only the low bytes count.
-CString NameBlockText(const uint8_t (&block)[kNameBlockSize + 1]) {
-    WCHAR text[kNameBlockSize + 1] = {};
-    if (block[1] != 0) {
-        mbstowcs(text, reinterpret_cast<const char*>(block), kNameBlockSize);
-    } else {
-        for (uint32_t k = 0; k < kNameBlockSize / 2 && block[2 * k] != 0; ++k)
-            text[k] = block[2 * k];
-    }
-    return CString(text);
 }
 
 // Opens a container to copy files from or to, mounted at a folder of the root that is free; the handle,
@@ -418,15 +400,9 @@ bool Container_Dlg::ReadFolderFromTrailer(CONTAINER_PARAMS& local) {
     const bool read = ReadAt(file, -static_cast<LONG>(kTrailerSize), FILE_END, &trailer, kTrailerSize);
     CloseHandle(file);
 
-    uint8_t name[kNameBlockSize + 1] = {};
+    uint8_t name[kNameBlockSize] = {};
     if (read) {
-        uint8_t passwordKey[16];
-        DerivePasswordKey(local.password, kContainerTextUnits, passwordKey);
-        AesKeySchedule schedule{};
-        AesSetDecryptKey128(passwordKey, &schedule);
-        uint8_t dataKey[16];
-        DecryptBlocks(&schedule, trailer.keyBlock, dataKey, sizeof dataKey);
-        AesSetDecryptKey128(dataKey, &schedule);
+        const AesKeySchedule schedule = DataKeyDecryption(local.password, trailer.keyBlock);
         DecryptBlocks(&schedule, trailer.nameBlock, name, kNameBlockSize);
     }
     m_folder = NameBlockText(name);

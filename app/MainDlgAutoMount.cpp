@@ -1,11 +1,11 @@
 // The main dialog's auto-mount services: the replay of the auto-mount list at start and the command that
 // adds the selected container to the list or takes it out.
 
-#include <cstring>
+#include <algorithm>
 
-#include "Aes.h"
 #include "Amount.h"
 #include "AutoMountList.h"
+#include "ContainerTrailer.h"
 #include "MainDlg.h"
 #include "MessageBox.h"
 #include "ProgramSkin.h"
@@ -29,12 +29,8 @@ bool ReadContainerEnds(LPCWSTR path, CONTAINER_TRAILER* trailer, uint8_t first[1
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
-    DWORD read = 0;
-    bool ok = SetFilePointer(file, -static_cast<LONG>(kTrailerSize), nullptr, FILE_END) !=
-                  INVALID_SET_FILE_POINTER &&
-              ReadFile(file, trailer, kTrailerSize, &read, nullptr) && read == kTrailerSize;
-    ok = ok && SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0 &&
-         ReadFile(file, first, 16, &read, nullptr) && read == 16;
+    const bool ok = ReadAt(file, -static_cast<LONG>(kTrailerSize), FILE_END, trailer, kTrailerSize) &&
+                    ReadAt(file, 0, FILE_BEGIN, first, 16);
     CloseHandle(file);
     return ok;
 }
@@ -48,23 +44,12 @@ PasswordCheck CheckAgainstTrailer(const CONTAINER_PARAMS& record, std::u16string
     uint8_t first[16] = {};
     if (!ReadContainerEnds(record.containerPath, &trailer, first))
         return PasswordCheck::Unreadable;
-    uint8_t passwordKey[16];
-    uint8_t dataKey[16];
-    DerivePasswordKey(record.password, kContainerTextUnits, passwordKey);
-    UnwrapDataKey(passwordKey, trailer.keyBlock, dataKey);
-    AesKeySchedule schedule{};
-    AesSetDecryptKey128(dataKey, &schedule);
-    DecryptBlocks(&schedule, first, first, sizeof first);
-    if (!PasswordCheckPasses(first))
+    const AesKeySchedule schedule = DataKeyDecryption(record.password, trailer.keyBlock);
+    if (!CheckPassword(&schedule, first))
         return PasswordCheck::Wrong;
     uint8_t name[kNameBlockSize];
     DecryptBlocks(&schedule, trailer.nameBlock, name, kNameBlockSize);
-    storedName->clear();
-    for (uint8_t byte : name) {
-        if (byte == 0)
-            break;
-        storedName->push_back(static_cast<char16_t>(byte));
-    }
+    *storedName = static_cast<LPCWSTR>(NameBlockText(name));
     return PasswordCheck::Right;
 }
 
