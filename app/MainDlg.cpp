@@ -11,6 +11,7 @@
 #include "Resource.h"
 #include "XCheckBox.h"
 #include "commctrl/CommCtrl.h"
+#include "crt/WideString.h"
 #include "devices/DeviceManager.h"
 #include "kernel/Files.h"
 #include "shell/FullScreen.h"
@@ -85,13 +86,6 @@ int64_t ParseCount(const CString& text) {
     }
     const auto count = static_cast<int64_t>(value);
     return negative ? -count : count;
-}
-
-// The text into a record field, cut to what the field holds with its terminator.
-void CopyText(const CString& text, char16_t* field) {
-    const int length = std::min(text.GetLength(), static_cast<int>(kContainerTextUnits) - 1);
-    std::char_traits<char16_t>::copy(field, static_cast<LPCWSTR>(text), static_cast<size_t>(length));
-    field[length] = 0;
 }
 
 bool SamePath(const CONTAINER_PARAMS& a, const CONTAINER_PARAMS& b) {
@@ -431,9 +425,9 @@ void Main_Dlg::OnPanelOK() {
     case Panel::Open:
         GetDlgItemText(IDC_MAIN_OPEN_PATH, m_operation.m_path);
         m_current = CONTAINER_PARAMS{};
-        CopyText(m_operation.m_path, m_current.containerPath);
+        CopyStringW(m_current.containerPath, kContainerTextUnits, m_operation.m_path);
         GetDlgItemText(IDC_MAIN_OPEN_PASSWORD, m_operation.m_password);
-        CopyText(m_operation.m_password, m_current.password);
+        CopyStringW(m_current.password, kContainerTextUnits, m_operation.m_password);
         m_operation.m_prefilledFlag = 0;
         break;
     case Panel::Create: {
@@ -488,7 +482,7 @@ void Main_Dlg::OnPanelOK() {
 bool Main_Dlg::StoreNewContainer() {
     CONTAINER_PARAMS& record = m_operation.m_record;
     if (record.folderName[0] == 0)
-        CopyText(kDefaultFolder, record.folderName);
+        CopyStringW(record.folderName, kContainerTextUnits, kDefaultFolder);
     if (!m_table.Append(record, m_operation.m_device)) {
         // A container the table cannot hold could never be unmounted: it does not stay mounted.
         DeactivateDevice(m_operation.m_device);

@@ -9,6 +9,7 @@
 #include "MainDlg.h"
 #include "MessageBox.h"
 #include "ProgramSkin.h"
+#include "crt/WideString.h"
 #include "devices/DeviceManager.h"
 #include "kernel/Errors.h"
 #include "kernel/Files.h"
@@ -16,12 +17,6 @@
 #include "user/System.h"
 
 namespace {
-
-void CopyField(const std::u16string& text, char16_t* field) {
-    const size_t length = std::min(text.size(), static_cast<size_t>(kContainerTextUnits) - 1);
-    text.copy(field, length);
-    field[length] = 0;
-}
 
 // The trailer and the first 16 bytes of a container file; false when the file cannot be read so far.
 bool ReadContainerEnds(LPCWSTR path, CONTAINER_TRAILER* trailer, uint8_t first[16]) {
@@ -78,8 +73,8 @@ void Main_Dlg::AutoMountContainers(bool mount) {
 
 void Main_Dlg::PromptAndMount(const std::u16string& path, const std::u16string& folder) {
     CAmount prompt;
-    CopyField(path, prompt.m_record.containerPath);
-    CopyField(folder, prompt.m_record.folderName);
+    CopyStringW(prompt.m_record.containerPath, kContainerTextUnits, path.c_str());
+    CopyStringW(prompt.m_record.folderName, kContainerTextUnits, folder.c_str());
     prompt.m_record.status = -1;
     Container_Dlg mounter;
     FullScreen(SHFS_SHOWSIPBUTTON);
@@ -96,7 +91,7 @@ void Main_Dlg::PromptAndMount(const std::u16string& path, const std::u16string& 
         // The name kept in the container wins over the list's; a file whose trailer cannot be read goes
         // to the driver as it is, which tells the user why it does not mount.
         if (!storedName.empty())
-            CopyField(storedName, prompt.m_record.folderName);
+            CopyStringW(prompt.m_record.folderName, kContainerTextUnits, storedName.c_str());
         ShowWaitCursor();
         mounter.m_openFlag = 1;
         mounter.m_prefilledFlag = 1;
@@ -114,7 +109,7 @@ void Main_Dlg::PromptAndMount(const std::u16string& path, const std::u16string& 
     if (mounted) {
         CONTAINER_PARAMS record = mounter.m_record;
         if (record.folderName[0] == 0)
-            CopyField(u"Encrypted Folder", record.folderName);
+            CopyStringW(record.folderName, kContainerTextUnits, u"Encrypted Folder");
         if (!m_table.InsertAtFront(record, mounter.m_device)) {
             // The table is full: a container it cannot hold could never be unmounted.
             DeactivateDevice(mounter.m_device);
