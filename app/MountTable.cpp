@@ -2,6 +2,7 @@
 
 #include "MessageBox.h"
 #include "ProgramSkin.h"
+#include "crt/WideString.h"
 #include "devices/DeviceManager.h"
 #include "kernel/Errors.h"
 #include "kernel/Registry.h"
@@ -40,10 +41,7 @@ bool CMountTable::IsUsed(int slot) const {
 
 CString CMountTable::FolderOf(int slot) const {
     const CONTAINER_PARAMS& record = Record(slot);
-    int length = 0;
-    while (length < static_cast<int>(kContainerTextUnits) && record.folderName[length] != 0)
-        ++length;
-    return CString(record.folderName, length);
+    return CString(record.folderName, static_cast<int>(wcsnlen(record.folderName, kContainerTextUnits)));
 }
 
 void CMountTable::FillList() {
