@@ -1,6 +1,6 @@
 #include "ListCtrlClicks.h"
 
-#include "XCaption.h"
+#include "XControlSupport.h"
 
 IMPLEMENT_DYNAMIC(CListCtrlClicks, CListCtrl)
 

@@ -1,6 +1,6 @@
 #include "XButton.h"
 
-#include "XCaption.h"
+#include "XControlSupport.h"
 #include "XDialog.h"
 #include "classlib/App.h"
 

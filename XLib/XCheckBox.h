@@ -9,8 +9,8 @@
 // items. It paints over the background its CXDialog parent lends it.
 
 #include "XBitmap.h"
-#include "XCaption.h"
 #include "XControl.h"
+#include "XControlSupport.h"
 #include "classlib/Gdi.h"
 #include "classlib/String.h"
 

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "XCaption.h"
+#include "XControlSupport.h"
 #include "XDialog.h"
 
 namespace {

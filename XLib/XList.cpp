@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "XCaption.h"
+#include "XControlSupport.h"
 #include "XDialog.h"
 
 // ---- Header.

@@ -4,7 +4,7 @@
 #include <climits>
 #include <cstdint>
 
-#include "XCaption.h"
+#include "XControlSupport.h"
 #include "XDialog.h"
 
 IMPLEMENT_DYNAMIC(CXSlider, CXControl)

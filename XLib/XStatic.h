@@ -6,8 +6,8 @@
 // lParam. It paints over the background its CXDialog parent lends it.
 
 #include "XBitmap.h"
-#include "XCaption.h"
 #include "XControl.h"
+#include "XControlSupport.h"
 #include "classlib/Gdi.h"
 
 class CXStatic : public CXControl {

@@ -2,7 +2,7 @@
 
 #include "ProgramSkin.h"
 #include "Resource.h"
-#include "XCaption.h"
+#include "XControlSupport.h"
 #include "kernel/Files.h"
 #include "kernel/Time.h"
 #include "shell/FileInfo.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "XCaption.h"
+#include "XControlSupport.h"
 #include "XMemDC.h"
 
 IMPLEMENT_DYNAMIC(CSkinListBox, CListBox)

@@ -1,4 +1,4 @@
-#include "XCaption.h"
+#include "XControlSupport.h"
 
 #include <algorithm>
 
