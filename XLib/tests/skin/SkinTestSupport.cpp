@@ -29,11 +29,9 @@ Bytes StripPng(int frameWidth, int height, const std::vector<COLORREF>& frameCol
     return EncodeWithLibpng(image);
 }
 
-CSkinHost::CSkinHost(std::u16string skinPath, DWORD style) : CXDialog(0), m_skinPath(std::move(skinPath)) {
-    // Smaller than the screen in dialog units; a skin gives it its size.
-    const user::DialogTemplateBytes bytes({style, 0, 0, 0, 100, 120, u"Skin host"}, {});
-    m_template.assign(static_cast<const uint32_t*>(bytes.Data()),
-                      static_cast<const uint32_t*>(bytes.Data()) + (bytes.Size() + 3) / 4);
+// Smaller than the screen in dialog units; a skin gives it its size.
+CSkinHost::CSkinHost(std::u16string skinPath, DWORD style)
+    : CXDialog(0), m_skinPath(std::move(skinPath)), m_template({style, 0, 0, 0, 100, 120, u"Skin host"}, {}) {
 }
 
 CSkinHost::~CSkinHost() {
@@ -42,7 +40,7 @@ CSkinHost::~CSkinHost() {
 }
 
 bool CSkinHost::Open() {
-    if (!CreateIndirect(reinterpret_cast<LPCDLGTEMPLATE>(m_template.data())))
+    if (!CreateIndirect(m_template.Template()))
         return false;
     ShowWindow(SW_SHOW);
     user::test::RunUntilIdle();

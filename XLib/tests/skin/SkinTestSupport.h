@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "XDialog.h"
+#include "user/DialogTemplate.h"
 #include "user/WindowTest.h"
 
 namespace skintest {
@@ -44,7 +45,7 @@ protected:
 
 private:
     std::u16string m_skinPath;
-    std::vector<uint32_t> m_template;
+    user::DialogTemplateBytes m_template;
 };
 
 class SkinTest : public user::test::WindowTest {
