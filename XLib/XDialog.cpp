@@ -144,7 +144,7 @@ int CXDialog::GetElementType(LPCWSTR name) {
 
 bool CXDialog::LoadSkin(LPCWSTR path) {
     CXmlDocument document;
-    if (!document.Init() && !document.IsInitialised())
+    if (!document.Init())
         return false;
     if (!document.Load(path)) {
         document.Uninit(false);
