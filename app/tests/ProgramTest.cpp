@@ -11,18 +11,21 @@
 
 #include "ManagerApp.h"
 #include "crt/Utf8.h"
-#include "kernel/Install.h"
 #include "kernel/Processes.h"
 #include "kernel/Sync.h"
+#include "user/ProgramWindowTest.h"
 #include "user/RemoteControl.h"
 #include "user/User.h"
-#include "user/WindowTest.h"
 
 namespace {
 
 using user::remote::WindowInfo;
 
-class ProgramTest : public user::test::WindowTest {};
+// The installed program, started in processes the fixture ends and reaps on every way out of a test.
+class ProgramTest : public user::test::ProgramWindowTest {
+protected:
+    ProgramTest() : ProgramWindowTest(DEVICE_FILES_MANIFEST, u"\\program files\\ferrovane\\ferrovane.exe") {}
+};
 
 TEST_F(ProgramTest, OnlyTheLastTokenOfTheCommandLineCounts) {
     const struct {
@@ -54,11 +57,8 @@ TEST_F(ProgramTest, OnlyTheLastTokenOfTheCommandLineCounts) {
 }
 
 TEST_F(ProgramTest, TheInstalledProgramStartsWithItsCreatePanelAndEndsThroughItsExitButton) {
-    ASSERT_EQ(kernel::InstallDeviceManifest(DEVICE_FILES_MANIFEST), 0u);
-    WCHAR line[] = u"-new";
-    PROCESS_INFORMATION program{};
-    ASSERT_TRUE(CreateProcessW(u"\\program files\\ferrovane\\ferrovane.exe", line, nullptr, nullptr, FALSE, 0,
-                               nullptr, nullptr, nullptr, &program));
+    const PROCESS_INFORMATION program = Start(u"-new");
+    ASSERT_NE(program.hProcess, nullptr);
     ASSERT_TRUE(user::test::RunUntil([] { return FindWindowW(nullptr, u"Ferrovane") != nullptr; },
                                      std::chrono::seconds(30)));
     ASSERT_TRUE(user::remote::WaitUntilIdle(program.dwProcessId, std::chrono::seconds(20)));
@@ -98,12 +98,8 @@ TEST_F(ProgramTest, TheInstalledProgramStartsWithItsCreatePanelAndEndsThroughIts
     ASSERT_TRUE(user::remote::SendInput(program.dwProcessId,
                                         user::remote::TapEvents({(exitButton.left + exitButton.right) / 2,
                                                                  (exitButton.top + exitButton.bottom) / 2})));
-    EXPECT_EQ(WaitForSingleObject(program.hProcess, 30000), WAIT_OBJECT_0) << "the program ended";
-    DWORD code = 1;
-    GetExitCodeProcess(program.hProcess, &code);
-    EXPECT_EQ(code, 0u);
-    CloseHandle(program.hProcess);
-    CloseHandle(program.hThread);
+    ASSERT_EQ(WaitForSingleObject(program.hProcess, 30000), WAIT_OBJECT_0) << "the program ended";
+    EXPECT_EQ(ExitCode(program), 0u);
 }
 
 } // namespace

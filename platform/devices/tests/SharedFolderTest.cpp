@@ -118,7 +118,8 @@ private:
     bool m_holding = false;
 };
 
-class SharedFolder : public StorageTest {
+// A mounted container's folder, shared or not, with the host folder it maps to.
+class MountFolder : public StorageTest {
 protected:
     void SetUp() override {
         if (const char* setting = std::getenv(kSwitch))
@@ -139,8 +140,6 @@ protected:
 
     // Opens the container and expects its folder shared at store/Encrypted.
     void OpenShared() {
-        if (std::string missing = FuseMissing(); !missing.empty())
-            GTEST_SKIP() << "FUSE cannot work here (" << missing << "): the shared-folder cases are skipped";
         m_opened = Open(kPath, U16(kPassword));
         ASSERT_EQ(m_opened.folder, kMount);
         std::optional<devices::MountInfo> mount = MountInfo();
@@ -156,9 +155,21 @@ protected:
         return device ? devices::MountOf(*device) : std::nullopt;
     }
 
+    // The host folder, checked to lie inside this test's device root.
+    std::optional<fs::path> HostFolder() const {
+        if (!m_root.Holds(m_host)) {
+            ADD_FAILURE() << "no host command runs on " << Quote(m_host) << ", outside the test's root";
+            return std::nullopt;
+        }
+        return m_host;
+    }
+
     // A shell command with $D standing for the host folder.
     ToolResult OnHost(std::string command) const {
-        const std::string folder = Quote(m_host);
+        const std::optional<fs::path> host = HostFolder();
+        if (!host)
+            return ToolResult{127, "refused"};
+        const std::string folder = Quote(*host);
         for (size_t at = command.find("$D"); at != std::string::npos;
              at = command.find("$D", at + folder.size()))
             command.replace(at, 2, folder);
@@ -195,6 +206,16 @@ protected:
     std::optional<std::string> m_switch;
     Activation m_opened;
     fs::path m_host;
+};
+
+// The cases that need the folder served to the host: skipped as a whole where FUSE cannot work.
+class SharedFolder : public MountFolder {
+protected:
+    void SetUp() override {
+        MountFolder::SetUp();
+        if (std::string missing = FuseMissing(); !missing.empty())
+            GTEST_SKIP() << "FUSE cannot work here (" << missing << "): the shared-folder cases are skipped";
+    }
 };
 
 TEST_F(SharedFolder, HostCommandsAndPlatformCallsSeeTheSameFilesStoredEncrypted) {
@@ -479,7 +500,9 @@ class HeldFolder : public SharedFolder, public ::testing::WithParamInterface<Hol
 TEST_P(HeldFolder, MakesTheDismountReportBusyAndKeepsEverything) {
     ASSERT_NO_FATAL_FAILURE(OpenShared());
     ASSERT_TRUE(WriteFileBytes(u"\\Encrypted\\kept.txt", Bytes("kept")));
-    HostHolder holder(GetParam().hold, m_host);
+    const std::optional<fs::path> host = HostFolder();
+    ASSERT_TRUE(host);
+    HostHolder holder(GetParam().hold, *host);
     ASSERT_TRUE(holder.Holding());
 
     const ULONGLONG virtualStart = kernel::ClockMilliseconds();
@@ -530,7 +553,7 @@ TEST_F(SharedFolder, DismountWaitsForAHostFileToBeClosed) {
     EXPECT_FALSE(fs::exists(m_host));
 }
 
-TEST_F(SharedFolder, WithoutFuseTheMountStaysWithItsProcess) {
+TEST_F(MountFolder, WithoutFuseTheMountStaysWithItsProcess) {
     ::setenv(kSwitch, "0", 1);
     m_opened = Open(kPath, U16(kPassword));
     ASSERT_EQ(m_opened.folder, kMount);
@@ -587,8 +610,6 @@ bool KillAWriterWhileItShares() {
 }
 
 TEST_F(SharedFolder, AFolderLeftByAKilledProcessIsTakenBackByTheNextMount) {
-    if (std::string missing = FuseMissing(); !missing.empty())
-        GTEST_SKIP() << "FUSE cannot work here (" << missing << ")";
     ASSERT_TRUE(KillAWriterWhileItShares());
     struct stat st {};
     EXPECT_NE(::lstat((m_root.Store() / "Encrypted").c_str(), &st), 0);
@@ -602,7 +623,7 @@ TEST_F(SharedFolder, AFolderLeftByAKilledProcessIsTakenBackByTheNextMount) {
     EXPECT_EQ(RunTool("grep -c " + Quote(m_host) + " /proc/mounts").output, "0\n");
 }
 
-TEST_F(SharedFolder, AFolderOfTheUsersOwnIsNeverTakenForALeftover) {
+TEST_F(MountFolder, AFolderOfTheUsersOwnIsNeverTakenForALeftover) {
     const fs::path own = m_root.Store() / "Encrypted";
     fs::create_directory(own);
     m_opened = Open(kPath, U16(kPassword));

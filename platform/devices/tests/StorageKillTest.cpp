@@ -1,7 +1,7 @@
-// A program that writes files into a mounted container is killed (SIGKILL) at random moments: the
-// container still opens, every step the program completed is there, the step it was in is either done
-// or not (a created file may hold the first pieces of its content, a renamed one both names), and
-// fsck.fat finds at most clusters that nobody references.
+// A program that writes files into a mounted container is killed (SIGKILL) after a random number of steps:
+// the container still opens, every step the program completed is there, the step it was in is either done or
+// not (a created file may hold the first pieces of its content, a renamed one both names), and fsck.fat finds
+// at most clusters that nobody references.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -14,7 +14,6 @@
 #include <random>
 #include <set>
 #include <sstream>
-#include <thread>
 
 #include "StorageTestSupport.h"
 #include "WriterScript.h"
@@ -89,7 +88,22 @@ struct WriterRun {
     std::string output;
 };
 
-WriterRun RunWriterUntilKilled(const std::string& container, uint32_t seed, std::chrono::milliseconds delay) {
+// Steps the writer reported done so far.
+uint32_t CompletedSteps(const std::string& output) {
+    uint32_t completed = 0;
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("done ", 0) == 0)
+            completed = static_cast<uint32_t>(std::stoul(line.substr(5))) + 1;
+    return completed;
+}
+
+// Runs the writer of a seed and kills it as soon as it has reported killAfter steps done. It may go on
+// for a few steps meanwhile, so the kill falls in the middle of some step, but never more than
+// kRunOn steps further: what a round writes depends on the work done, not on the machine's speed.
+constexpr uint32_t kRunOn = 30;
+
+WriterRun RunWriterUntilKilled(const std::string& container, uint32_t seed, uint32_t killAfter) {
     WriterRun run;
     int pipes[2];
     if (::pipe2(pipes, O_CLOEXEC) != 0)
@@ -98,8 +112,10 @@ WriterRun RunWriterUntilKilled(const std::string& container, uint32_t seed, std:
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipes[1], STDOUT_FILENO);
     const std::string seedText = std::to_string(seed);
-    char* argv[] = {const_cast<char*>(STORAGE_WRITER), const_cast<char*>(container.c_str()),
-                    const_cast<char*>(kPassword), const_cast<char*>(seedText.c_str()), nullptr};
+    const std::string limitText = std::to_string(killAfter + kRunOn);
+    char* argv[] = {const_cast<char*>(STORAGE_WRITER),    const_cast<char*>(container.c_str()),
+                    const_cast<char*>(kPassword),         const_cast<char*>(seedText.c_str()),
+                    const_cast<char*>(limitText.c_str()), nullptr};
     pid_t child = 0;
     const int spawned = posix_spawn(&child, STORAGE_WRITER, &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -119,24 +135,23 @@ WriterRun RunWriterUntilKilled(const std::string& container, uint32_t seed, std:
         run.output.append(buffer, static_cast<size_t>(got));
         return true;
     };
-    // The activation takes real time; the kill comes at a random moment of the writing.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (run.output.find("ready\n") == std::string::npos && std::chrono::steady_clock::now() < deadline)
-        if (!readSome(100) && run.output.find("ready\n") == std::string::npos &&
-            ::waitpid(child, nullptr, WNOHANG) != 0)
+    auto finished = [&] {
+        return CompletedSteps(run.output) >= killAfter || run.output.find("failed") != std::string::npos ||
+               run.output.find("not mounted") != std::string::npos;
+    };
+    // The writer's output is the only clock: no deadline decides where the kill falls. The bound is
+    // for a writer that hangs.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (!finished() && std::chrono::steady_clock::now() < deadline)
+        if (!readSome(1000) && ::waitpid(child, nullptr, WNOHANG) != 0)
             break;
     run.ready = run.output.find("ready\n") != std::string::npos;
-    if (run.ready)
-        std::this_thread::sleep_for(delay);
     ::kill(child, SIGKILL);
     ::waitpid(child, nullptr, 0);
     while (readSome(1000)) {
     }
     ::close(pipes[0]);
-    std::istringstream lines(run.output);
-    for (std::string line; std::getline(lines, line);)
-        if (line.rfind("done ", 0) == 0)
-            run.completed = static_cast<uint32_t>(std::stoul(line.substr(5))) + 1;
+    run.completed = CompletedSteps(run.output);
     return run;
 }
 
@@ -149,9 +164,10 @@ TEST_F(KilledWriter, LeavesAContainerThatOpensWithAtMostTheInterruptedStepLost) 
     bool renameCut = false; // a cut rename may leave an entry under two names, for fsck from then on
     for (uint32_t round = 1; round <= 12; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
-        const auto delay = std::chrono::milliseconds(1 + random() % 60);
-        WriterRun run = RunWriterUntilKilled(U8(kPath), round, delay);
+        const uint32_t killAfter = 1 + random() % 200;
+        WriterRun run = RunWriterUntilKilled(U8(kPath), round, killAfter);
         ASSERT_TRUE(run.ready) << run.output;
+        ASSERT_GE(run.completed, killAfter) << run.output;
         ASSERT_EQ(run.output.find("failed"), std::string::npos) << run.output;
 
         WriterScript script(round);
@@ -171,7 +187,7 @@ TEST_F(KilledWriter, LeavesAContainerThatOpensWithAtMostTheInterruptedStepLost) 
         const Tree now = ReadRound(opened.folder, script.Folder());
         const std::vector<Tree> acceptable = Acceptable(script, inFlight);
         EXPECT_NE(std::find(acceptable.begin(), acceptable.end(), now), acceptable.end())
-            << run.completed << " steps done, killed after " << delay.count() << " ms; " << now.files.size()
+            << run.completed << " steps done, killed after " << killAfter << "; " << now.files.size()
             << " files found, " << script.Files().size() << " expected";
         earlier.files.insert(now.files.begin(), now.files.end());
         earlier.folders.insert(now.folders.begin(), now.folders.end());

@@ -63,6 +63,7 @@ bool Inside(const RECT& inner, const RECT& outer) {
 }
 
 struct FaceCase {
+    const char* name;
     const char16_t* face;
     LONG weight;
     bool italic;
@@ -81,15 +82,17 @@ TEST_P(FontMappingTest, FaceMapsToItsFile) {
 
 INSTANTIATE_TEST_SUITE_P(
     Faces, FontMappingTest,
-    ::testing::Values(FaceCase{u"Arial", FW_NORMAL, false, "LiberationSans-Regular.ttf"},
-                      FaceCase{u"arial", FW_BOLD, false, "LiberationSans-Bold.ttf"},
-                      FaceCase{u"Arial", 600, true, "LiberationSans-BoldItalic.ttf"},
-                      FaceCase{u"MS Shell Dlg", FW_NORMAL, true, "LiberationSans-Italic.ttf"},
-                      FaceCase{u"MS Shell Dlg", 500, false, "LiberationSans-Regular.ttf"},
-                      FaceCase{u"Tahoma", FW_NORMAL, false, "DejaVuSans.ttf"},
-                      FaceCase{u"Tahoma", FW_BOLD, false, "DejaVuSans-Bold.ttf"},
-                      FaceCase{u"Courier New", FW_NORMAL, true, "DejaVuSans-Oblique.ttf"},
-                      FaceCase{u"", FW_DONTCARE, false, "DejaVuSans.ttf"}));
+    ::testing::Values(FaceCase{"Arial", u"Arial", FW_NORMAL, false, "LiberationSans-Regular.ttf"},
+                      FaceCase{"ArialLowerCaseBold", u"arial", FW_BOLD, false, "LiberationSans-Bold.ttf"},
+                      FaceCase{"ArialSemiBoldItalic", u"Arial", 600, true, "LiberationSans-BoldItalic.ttf"},
+                      FaceCase{"ShellDlgItalic", u"MS Shell Dlg", FW_NORMAL, true,
+                               "LiberationSans-Italic.ttf"},
+                      FaceCase{"ShellDlgMedium", u"MS Shell Dlg", 500, false, "LiberationSans-Regular.ttf"},
+                      FaceCase{"Tahoma", u"Tahoma", FW_NORMAL, false, "DejaVuSans.ttf"},
+                      FaceCase{"TahomaBold", u"Tahoma", FW_BOLD, false, "DejaVuSans-Bold.ttf"},
+                      FaceCase{"CourierNewItalic", u"Courier New", FW_NORMAL, true, "DejaVuSans-Oblique.ttf"},
+                      FaceCase{"NoFace", u"", FW_DONTCARE, false, "DejaVuSans.ttf"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FontTest, PositiveHeightsAreCellsNegativeOnesCharacters) {
     for (const char16_t* face : {u"Arial", u"Tahoma"}) {
@@ -113,6 +116,7 @@ TEST(FontTest, PositiveHeightsAreCellsNegativeOnesCharacters) {
 }
 
 struct InkCase {
+    const char* name;
     const char16_t* face;
     LONG weight;
     CanvasFormat format;
@@ -136,10 +140,11 @@ TEST_P(TextInkTest, PixelsLieInsideTheExtentInTheTextColour) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Fonts, TextInkTest,
-                         ::testing::Values(InkCase{u"Arial", FW_NORMAL, CanvasFormat::Rgb565},
-                                           InkCase{u"Arial", FW_BOLD, CanvasFormat::Rgb565},
-                                           InkCase{u"Tahoma", FW_NORMAL, CanvasFormat::Rgb565},
-                                           InkCase{u"Arial", FW_NORMAL, CanvasFormat::Bgr24}));
+                         ::testing::Values(InkCase{"Arial565", u"Arial", FW_NORMAL, CanvasFormat::Rgb565},
+                                           InkCase{"ArialBold565", u"Arial", FW_BOLD, CanvasFormat::Rgb565},
+                                           InkCase{"Tahoma565", u"Tahoma", FW_NORMAL, CanvasFormat::Rgb565},
+                                           InkCase{"Arial24", u"Arial", FW_NORMAL, CanvasFormat::Bgr24}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TextTest, OpaqueModeFillsTheCell) {
     TextCanvas canvas(120, 30, MakeLogFont(u"Arial", -12));

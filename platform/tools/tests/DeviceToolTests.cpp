@@ -2,6 +2,7 @@
 // device root, as scripts and the README do, and checks what it prints and what it did.
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/syscall.h>
@@ -102,12 +103,16 @@ protected:
         Install(TOOL_TEST_MANIFEST);
     }
     void TearDown() override {
-        // Programs first: they may hold files of a mounted folder. They are not our children, so they are
-        // signalled through descriptors taken while they ran: their process ids may belong to others by now.
+        // Programs first, those started through the tool's start, boot and open alike: they may hold files
+        // of a mounted folder. They are not our children: each is ended and waited for through a process
+        // descriptor, since its id may belong to another process by now.
         for (int program : m_programs) {
             ::syscall(SYS_pidfd_send_signal, program, SIGKILL, nullptr, 0);
+            pollfd gone{program, POLLIN, 0};
+            ::poll(&gone, 1, 10000);
             ::close(program);
         }
+        testing_support::EndDeviceProcesses(m_root.Path(), m_tools);
         for (pid_t tool : m_tools) {
             ::kill(tool, SIGTERM);
             if (!WaitFor([tool] { return ::waitpid(tool, nullptr, WNOHANG) == tool; })) {

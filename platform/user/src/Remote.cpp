@@ -17,9 +17,12 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <string>
+#include <utility>
 
 #include "Internal.h"
 #include "Wire.h"
@@ -124,15 +127,41 @@ std::filesystem::path SocketPath(DWORD pid) {
     return kernel::RuntimeFolder() / (std::string(kPrefix) + std::to_string(pid));
 }
 
-bool FillAddress(const std::filesystem::path& path, sockaddr_un& address) {
-    std::string text = path.string();
-    if (text.size() >= sizeof address.sun_path)
-        return false;
-    address = sockaddr_un{};
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, text.c_str(), text.size() + 1);
-    return true;
-}
+// The address of a socket file in the run-time folder. sun_path holds 108 bytes; a deeper device root is
+// reached through the socket's folder opened as a descriptor, whose /proc/self/fd name is short whatever
+// the folder's own path, so the socket file stays where every process of the device looks for it.
+class SocketAddress {
+public:
+    SocketAddress() = default;
+    SocketAddress(const SocketAddress&) = delete;
+    SocketAddress& operator=(const SocketAddress&) = delete;
+    ~SocketAddress() {
+        if (m_folder >= 0)
+            ::close(m_folder);
+    }
+
+    // False with the last error set when the path cannot be given to a socket call.
+    bool Fill(const std::filesystem::path& path) {
+        std::string text = path.string();
+        if (text.size() >= sizeof m_address.sun_path) {
+            m_folder = ::open(path.parent_path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            if (m_folder < 0)
+                return kernel::Fail(ERROR_PATH_NOT_FOUND, false);
+            text = "/proc/self/fd/" + std::to_string(m_folder) + "/" + path.filename().string();
+            if (text.size() >= sizeof m_address.sun_path)
+                return kernel::Fail(ERROR_FILENAME_EXCED_RANGE, false);
+        }
+        m_address.sun_family = AF_UNIX;
+        std::memcpy(m_address.sun_path, text.c_str(), text.size() + 1);
+        return true;
+    }
+    const sockaddr* Get() const { return reinterpret_cast<const sockaddr*>(&m_address); }
+    socklen_t Size() const { return sizeof m_address; }
+
+private:
+    sockaddr_un m_address{};
+    int m_folder = -1;
+};
 
 struct Listener {
     int fd = -1;
@@ -223,9 +252,9 @@ void Serve(int connection) {
 // Sends a request to the process of pid and waits for its reply, serving our own requests meanwhile.
 std::optional<Header> Request(DWORD pid, Header request, const std::vector<uint8_t>& payload,
                               std::vector<uint8_t>& replyPayload) {
-    sockaddr_un address;
+    SocketAddress address;
     std::filesystem::path path = SocketPath(pid);
-    if (!FillAddress(path, address))
+    if (!address.Fill(path))
         return std::nullopt;
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
@@ -234,7 +263,7 @@ std::optional<Header> Request(DWORD pid, Header request, const std::vector<uint8
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    if (::connect(fd, address.Get(), address.Size()) != 0) {
         if (errno == ECONNREFUSED) {
             std::error_code ignored;
             std::filesystem::remove(path, ignored); // a process that ended without cleaning up
@@ -287,6 +316,20 @@ std::vector<DWORD> OtherProcesses() {
     return pids;
 }
 
+namespace {
+
+// Other processes cannot see this one's windows: said once on standard error, since no call of the
+// program's own would report it.
+void ReportNotListening(const std::filesystem::path& path, const std::string& reason) {
+    static bool said = false;
+    if (std::exchange(said, true))
+        return;
+    std::fprintf(stderr, "windows of process %u cannot be reached from other processes: %s (%s)\n",
+                 static_cast<unsigned>(ThisProcess()), path.c_str(), reason.c_str());
+}
+
+} // namespace
+
 void EnsureListening() {
     Listener& listener = TheListener();
     listener.wanted = true;
@@ -298,17 +341,22 @@ void EnsureListening() {
     // client that connected between bind and listen would be refused and take the name for a leftover.
     std::filesystem::path pending =
         kernel::RuntimeFolder() / (std::string(kPendingPrefix) + std::to_string(ThisProcess()));
-    sockaddr_un address;
-    if (!FillAddress(pending, address))
-        return;
-    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0)
-        return;
     std::error_code ignored;
     std::filesystem::create_directories(path.parent_path(), ignored);
+    SocketAddress address;
+    if (!address.Fill(pending)) {
+        ReportNotListening(pending, "its path cannot be given to a socket");
+        return;
+    }
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) {
+        ReportNotListening(pending, std::strerror(errno));
+        return;
+    }
     std::filesystem::remove(pending, ignored);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 16) != 0 ||
+    if (::bind(fd, address.Get(), address.Size()) != 0 || ::listen(fd, 16) != 0 ||
         ::rename(pending.c_str(), path.c_str()) != 0) {
+        ReportNotListening(pending, std::strerror(errno));
         ::close(fd);
         std::filesystem::remove(pending, ignored);
         return;

@@ -71,6 +71,7 @@ TEST_F(MessageBoxTest, APressThatSlidesOffTheButtonAnswersNothing) {
 }
 
 struct KeyCase {
+    const char* name;
     UINT type;
     UINT key;
     int expected;
@@ -92,13 +93,16 @@ TEST_P(MessageBoxKeyTest, KeysAnswerTheBox) {
     EXPECT_EQ(MessageBoxW(nullptr, u"Key", u"Keys", c.type), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Boxes, MessageBoxKeyTest,
-                         testing::Values(KeyCase{MB_OK, VK_RETURN, IDOK}, KeyCase{MB_OK, VK_ESCAPE, IDOK},
-                                         KeyCase{MB_OKCANCEL, VK_ESCAPE, IDCANCEL},
-                                         KeyCase{MB_OKCANCEL | MB_DEFBUTTON2, VK_RETURN, IDCANCEL},
-                                         KeyCase{MB_YESNO, VK_RETURN, IDYES},
-                                         KeyCase{MB_YESNO, VK_ESCAPE, IDNO}, // Escape does nothing
-                                         KeyCase{MB_YESNOCANCEL, VK_ESCAPE, IDCANCEL}));
+INSTANTIATE_TEST_SUITE_P(
+    Boxes, MessageBoxKeyTest,
+    testing::Values(KeyCase{"OkEnter", MB_OK, VK_RETURN, IDOK}, KeyCase{"OkEscape", MB_OK, VK_ESCAPE, IDOK},
+                    KeyCase{"OkCancelEscape", MB_OKCANCEL, VK_ESCAPE, IDCANCEL},
+                    KeyCase{"OkCancelSecondDefaultEnter", MB_OKCANCEL | MB_DEFBUTTON2, VK_RETURN, IDCANCEL},
+                    KeyCase{"YesNoEnter", MB_YESNO, VK_RETURN, IDYES},
+                    // Escape does nothing
+                    KeyCase{"YesNoEscape", MB_YESNO, VK_ESCAPE, IDNO},
+                    KeyCase{"YesNoCancelEscape", MB_YESNOCANCEL, VK_ESCAPE, IDCANCEL}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MessageBoxTest, AnUnexpectedBoxFailsTheTestWithItsTextAndIsDismissed) {
     std::vector<std::string> failures;

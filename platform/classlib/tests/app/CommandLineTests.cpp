@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "classlib/App.h"
+#include "testing/DeviceRootTest.h"
 
 namespace {
 
@@ -37,12 +38,18 @@ std::vector<Param> Parse(const char16_t* line) {
     return info.m_params;
 }
 
+// The application's set-up reads the device root, so each case has one of its own.
+class ParseCommandLineTest : public ::testing::Test {
+protected:
+    testing_support::TemporaryDeviceRoot m_root;
+};
+
 struct LineCase {
     const char16_t* line;
     std::vector<Param> params;
 };
 
-TEST(ParseCommandLineTest, TokensFlagsAndLastReachParseParam) {
+TEST_F(ParseCommandLineTest, TokensFlagsAndLastReachParseParam) {
     const LineCase cases[] = {
         {u"", {}},
         {u"  \t ", {}},
@@ -79,7 +86,7 @@ TEST(ParseCommandLineTest, TokensFlagsAndLastReachParseParam) {
     }
 }
 
-TEST(ParseCommandLineTest, TheBaseKeepsTheFirstTokenThatIsNoFlagAsTheFileToOpen) {
+TEST_F(ParseCommandLineTest, TheBaseKeepsTheFirstTokenThatIsNoFlagAsTheFileToOpen) {
     CWinApp app;
     app.SetUp(nullptr, u"-o \"\\My Documents\\a b.fvc\" second.fvc", SW_SHOW);
     CCommandLineInfo info;

@@ -34,14 +34,15 @@ class ProcessTest : public ::testing::Test {
 protected:
     void SetUp() override { TemporaryDeviceRoot::InstallTestFiles(); }
 
-    // Starts a test program; the handles go when the test ends.
+    // Starts a test program; when the test ends, however it ends, the program is ended if it still runs
+    // and waited for, and its handles go.
     PROCESS_INFORMATION Start(const char16_t* program, std::u16string commandLine) {
         PROCESS_INFORMATION info{};
         EXPECT_TRUE(CreateProcessW(program, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE,
                                    nullptr, nullptr, nullptr, &info))
             << GetLastError();
-        m_handles.push_back(info.hProcess);
-        m_handles.push_back(info.hThread);
+        if (info.hProcess != nullptr)
+            m_started.push_back(info);
         return info;
     }
 
@@ -55,12 +56,17 @@ protected:
     }
 
     void TearDown() override {
-        for (HANDLE handle : m_handles)
-            CloseHandle(handle);
+        for (const PROCESS_INFORMATION& info : m_started) {
+            if (WaitForSingleObject(info.hProcess, 0) != WAIT_OBJECT_0)
+                TerminateProcess(info.hProcess, 1);
+            WaitForSingleObject(info.hProcess, kPatience);
+            CloseHandle(info.hProcess);
+            CloseHandle(info.hThread);
+        }
     }
 
     TemporaryDeviceRoot m_root;
-    std::vector<HANDLE> m_handles;
+    std::vector<PROCESS_INFORMATION> m_started;
 };
 
 TEST_F(ProcessTest, AProgramGetsItsCommandLineUnchangedTheDeviceRootAndItsDevicePath) {
@@ -164,9 +170,9 @@ TEST_F(ProcessTest, BadArgumentsGiveErrorCodes) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
     EXPECT_FALSE(GetExitCodeProcess(info.hThread, &code)); // a thread is no process
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
-    for (HANDLE handle : m_handles)
-        EXPECT_TRUE(CloseHandle(handle));
-    m_handles.clear();
+    EXPECT_TRUE(CloseHandle(info.hProcess));
+    EXPECT_TRUE(CloseHandle(info.hThread));
+    m_started.clear();
     EXPECT_EQ(kernel::OpenHandleCount(), handlesBefore);
 
     EXPECT_FALSE(GetExitCodeProcess(info.hProcess, &code));
@@ -238,29 +244,42 @@ TEST_F(ProcessTest, ProcessesWritingTheRegistryAtOnceLoseNothing) {
     RegCloseKey(key);
 }
 
+// The counter's latest value, or 0 while there is none.
+DWORD LatestCount() {
+    HKEY key = nullptr;
+    LONG result = RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\KernelTests\\Counter", 0, KEY_READ, &key);
+    EXPECT_TRUE(result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND) << result;
+    if (result != ERROR_SUCCESS)
+        return 0;
+    DWORD latest = 0;
+    DWORD size = sizeof latest;
+    result = RegQueryValueExW(key, u"Latest", nullptr, nullptr, reinterpret_cast<BYTE*>(&latest), &size);
+    EXPECT_TRUE(result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND) << result;
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS ? latest : 0;
+}
+
 TEST_F(ProcessTest, AWriterKilledAtAnyMomentLeavesAReadableRegistry) {
     std::mt19937 random(12345);
-    std::uniform_int_distribution<int> delay(2, 25);
-    DWORD largest = 0;
+    std::uniform_int_distribution<int> writes(1, 40);
     for (int round = 0; round < 12; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        RegDeleteKeyW(HKEY_LOCAL_MACHINE, u"Software\\KernelTests\\Counter");
+        ASSERT_EQ(LatestCount(), 0u) << "the last round's counter is still there";
         PROCESS_INFORMATION info = Start(u"TestProgram.exe", u"count");
-        std::this_thread::sleep_for(std::chrono::milliseconds(delay(random)));
+        // The kill falls once the child has written a chosen number of times, whatever the machine's
+        // speed; it goes on writing meanwhile, so the kill lands in the middle of some write.
+        const DWORD target = static_cast<DWORD>(writes(random));
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatience);
+        DWORD latest = 0;
+        while ((latest = LatestCount()) < target && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
         ASSERT_TRUE(TerminateProcess(info.hProcess, 9));
         ASSERT_EQ(WaitForSingleObject(info.hProcess, kPatience), static_cast<DWORD>(WAIT_OBJECT_0));
-
-        HKEY key = nullptr;
-        LONG result = RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\KernelTests\\Counter", 0, KEY_READ, &key);
-        ASSERT_TRUE(result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND) << result;
-        if (result != ERROR_SUCCESS)
-            continue;
-        DWORD latest = 0;
-        DWORD size = sizeof latest;
-        result = RegQueryValueExW(key, u"Latest", nullptr, nullptr, reinterpret_cast<BYTE*>(&latest), &size);
-        EXPECT_TRUE(result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND) << result;
-        largest = std::max(largest, latest);
-        RegCloseKey(key);
+        ASSERT_GE(latest, target) << "the child never wrote";
+        // Whatever the moment, the registry reads back, holding the last write or the one before.
+        EXPECT_GE(LatestCount(), latest);
     }
-    EXPECT_GT(largest, 0u);
 }
 
 } // namespace
