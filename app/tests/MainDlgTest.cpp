@@ -38,7 +38,12 @@ const bool kStartedAsExplorer = [] {
     const char* root = std::getenv("DEVICE_ROOT");
     if (commandLine == nullptr || root == nullptr)
         return false;
-    std::ofstream(std::filesystem::path(root) / kExplorerReport) << commandLine;
+    // Written whole under another name first: the test takes the report as soon as it exists.
+    const std::filesystem::path report = std::filesystem::path(root) / kExplorerReport;
+    const std::filesystem::path part = report.string() + ".part";
+    std::ofstream(part) << commandLine;
+    std::error_code ignored;
+    std::filesystem::rename(part, report, ignored);
     std::_Exit(0);
 }();
 
