@@ -201,18 +201,14 @@ void CXButton::OnLButtonDown(UINT, CPoint) {
         m_holdTimer = SetTimer(kHoldTimerId, m_holdTime, nullptr);
 }
 
-void CXButton::OnLButtonUp(UINT, CPoint point) {
+// A press that began on the button posts its command wherever the stylus is lifted.
+void CXButton::OnLButtonUp(UINT, CPoint) {
     const bool wasPressed = (m_state & kPressed) != 0;
     // Also when the button was disabled while held: no timer and no pressed look may outlive the press.
     StopHoldTimer();
     m_state &= ~kPressed;
-    if (wasPressed && IsWindowEnabled()) {
-        // Sliding off the button before lifting the stylus cancels the tap.
-        CRect client;
-        GetClientRect(&client);
-        if (client.PtInRect(point))
-            PostCommand(static_cast<UINT>(GetDlgCtrlID()));
-    }
+    if (wasPressed && IsWindowEnabled())
+        PostCommand(static_cast<UINT>(GetDlgCtrlID()));
     ::ReleaseCapture();
     Repaint();
 }

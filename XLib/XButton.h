@@ -5,10 +5,10 @@
 // unpainted while the dialog's redraw lock is set, and moves the focus along the dialog's tab order with
 // the arrow keys.
 //
-// A tap (press and release on the button), a released Enter key, or an Enter press seen through the
-// dialog manager posts WM_COMMAND (control id, BN_CLICKED; lParam the button's window) to the parent. With
-// a hold command set, keeping the stylus down for the hold time posts the hold command instead. Keys
-// other than Enter and the arrows are posted on to the parent.
+// A tap (a press on the button, wherever the stylus is then lifted), a released Enter key, or an Enter
+// press seen through the dialog manager posts WM_COMMAND (control id, BN_CLICKED; lParam the button's
+// window) to the parent. With a hold command set, keeping the stylus down for the hold time posts the hold
+// command instead. Keys other than Enter and the arrows are posted on to the parent.
 
 #include "XBitmap.h"
 #include "XControl.h"

@@ -142,8 +142,8 @@ void CXCheckBox::RecalcLayout() {
         return;
     CFont* previous = m_font.GetSafeHandle() ? dc->SelectObject(&m_font) : nullptr;
     GetWindowText(m_caption);
-    // An empty caption takes no room, not even a line's height.
-    const CSize extent = m_caption.IsEmpty() ? CSize(0, 0) : dc->GetTextExtent(m_caption);
+    // Measured even when empty: no width then, but a line's height.
+    const CSize extent = dc->GetTextExtent(m_caption);
     if (previous)
         dc->SelectObject(previous);
     ReleaseDC(dc);

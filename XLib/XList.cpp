@@ -201,9 +201,8 @@ void CXList::OnSetFocus(CWnd* pOldWnd) {
     SetItemState(0, LVIS_SELECTED, LVIS_SELECTED);
 }
 
-void CXList::OnKillFocus(CWnd* pNewWnd) {
-    // The list view is told too, so that it stops drawing itself as focused.
-    CListCtrlClicks::OnKillFocus(pNewWnd);
+// Only the header hears of it; the message goes no further.
+void CXList::OnKillFocus(CWnd*) {
     m_header.SetFocused(false);
 }
 

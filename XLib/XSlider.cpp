@@ -107,8 +107,7 @@ void CXSlider::ReleaseResources() {
 void CXSlider::SetRange(int first, int second) {
     m_min = std::min(first, second);
     m_max = std::max(first, second);
-    // The position stays inside the range, so the thumb stays on its travel.
-    m_pos = std::clamp(m_pos, m_min, m_max);
+    // The position is the caller's to bring into the new range.
     Repaint();
 }
 

@@ -34,7 +34,7 @@ public:
     // Frees both strips.
     void ReleaseResources() override;
 
-    // The bounds in either order; a position outside the new range is brought to its nearer end. Repaints.
+    // The bounds in either order; the position stays as it is, also outside the new range. Repaints.
     void SetRange(int first, int second);
     int GetRangeMin() const { return m_min; }
     int GetRangeMax() const { return m_max; }

@@ -108,14 +108,14 @@ bool FileMapping::Create(ContainerFile* file, DWORD size) {
 
 void FileMapping::Close() {
     DWORD length = static_cast<DWORD>(m_file->GetSize());
-    // A view that cannot be written back stays mapped rather than losing the sectors in it.
+    // A view that cannot be written back stays mapped, with its mapping, rather than losing the sectors in
+    // it. It is let go all the same, so that nothing is closed twice.
     if (m_view == nullptr || FlushViewOfFile(m_view, length)) {
-        if (m_view == nullptr || UnmapViewOfFile(m_view)) {
-            m_view = nullptr;
+        if (m_view == nullptr || UnmapViewOfFile(m_view))
             CloseHandle(m_mapping);
-            m_mapping = nullptr;
-        }
     }
+    m_view = nullptr;
+    m_mapping = nullptr;
     m_file->Close();
 }
 

@@ -63,7 +63,7 @@ public:
     bool Create(ContainerFile* file, DWORD size);
     BYTE* View() const { return m_view; }
     // Writes the view back, unmaps it and closes the mapping (each step only when the one before
-    // succeeded), then closes the file in every case.
+    // succeeded), then closes the file in every case. Whatever stays open is not tried again.
     void Close();
     void CloseIfOpen();
 

@@ -22,10 +22,29 @@ bool IsReadCode(DWORD code) {
     return code == DISK_IOCTL_READ || code == IOCTL_DISK_READ;
 }
 
+// The disk's lock, held for a scope. The sector transfers and every use of DISK_INFO take it, so that a
+// request sees one description from its checks to its last byte while SETINFO replaces it.
+class HeldLock {
+public:
+    explicit HeldLock(ContainerDisk* disk) : m_disk(disk) { m_disk->lock.Enter(); }
+    ~HeldLock() { m_disk->lock.Leave(); }
+    HeldLock(const HeldLock&) = delete;
+    HeldLock& operator=(const HeldLock&) = delete;
+
+private:
+    ContainerDisk* m_disk;
+};
+
+DISK_INFO DiskInfoOf(ContainerDisk* disk) {
+    HeldLock held(disk);
+    return disk->diskInfo;
+}
+
 // Whether the request's bytes lie inside the mapped file and, for a write, outside the trailer, so no
 // transfer can touch memory beyond the view or overwrite the keys, whatever DISK_INFO says.
-DWORD CheckRequestBounds(const ContainerDisk* disk, DWORD code, const SG_REQ* request) {
-    ULONGLONG start = ULONGLONG{request->sr_start} * disk->diskInfo.di_bytes_per_sect;
+DWORD CheckRequestBounds(const ContainerDisk* disk, const DISK_INFO& info, DWORD code,
+                         const SG_REQ* request) {
+    ULONGLONG start = ULONGLONG{request->sr_start} * info.di_bytes_per_sect;
     ULONGLONG total = 0;
     for (DWORD i = 0; i < request->sr_num_sg; ++i)
         total += request->sr_sglist[i].sb_len;
@@ -39,34 +58,34 @@ DWORD CheckRequestBounds(const ContainerDisk* disk, DWORD code, const SG_REQ* re
 
 } // namespace
 
-// Carries out one read or write request; the outcome is in sr_status.
+// Carries out one read or write request; the outcome is in sr_status. The checks and the position take
+// the disk description that holds when the lock is entered.
 void TransferSectors(ContainerDisk* disk, DWORD code, SG_REQ* request) {
     if (request->sr_num_sg == 0 || request->sr_num_sg > MAX_SG_BUF) {
         request->sr_status = ERROR_INVALID_PARAMETER;
         return;
     }
-    if (ULONGLONG{request->sr_start} + request->sr_num_sec > disk->diskInfo.di_total_sectors) {
+    HeldLock held(disk);
+    const DISK_INFO info = disk->diskInfo;
+    if (ULONGLONG{request->sr_start} + request->sr_num_sec > info.di_total_sectors) {
         request->sr_status = ERROR_SECTOR_NOT_FOUND;
         return;
     }
-    if (DWORD error = CheckRequestBounds(disk, code, request); error != ERROR_SUCCESS) {
+    if (DWORD error = CheckRequestBounds(disk, info, code, request); error != ERROR_SUCCESS) {
         request->sr_status = error;
         return;
     }
 
-    disk->lock.Enter();
-    BYTE* position = disk->viewBase + ULONGLONG{request->sr_start} * disk->diskInfo.di_bytes_per_sect;
+    BYTE* position = disk->viewBase + ULONGLONG{request->sr_start} * info.di_bytes_per_sect;
     for (DWORD i = 0; i < request->sr_num_sg; ++i) {
         const SG_BUF& buffer = request->sr_sglist[i];
         if (buffer.sb_len % 16 != 0) {
             request->sr_status = ERROR_ACCESS_DENIED;
-            disk->lock.Leave();
             return;
         }
         BYTE* mapped = static_cast<BYTE*>(MapCallerPtr(buffer.sb_buf, buffer.sb_len));
         if (buffer.sb_buf == nullptr || mapped == nullptr) {
             request->sr_status = ERROR_ACCESS_DENIED;
-            disk->lock.Leave();
             return;
         }
         if (IsReadCode(code))
@@ -75,7 +94,6 @@ void TransferSectors(ContainerDisk* disk, DWORD code, SG_REQ* request) {
             EncryptBlocks(&disk->encryptionSchedule, mapped, position, buffer.sb_len);
         position += buffer.sb_len;
     }
-    disk->lock.Leave();
     request->sr_status = ERROR_SUCCESS;
 }
 
@@ -94,22 +112,28 @@ BOOL FRV_IOControl(DWORD_PTR openContext, DWORD code, PBYTE in, DWORD inSize, PB
         return fail(ERROR_INVALID_PARAMETER);
 
     switch (code) {
-    case DISK_IOCTL_GETINFO: // the old-style code answers in the in buffer
+    case DISK_IOCTL_GETINFO: { // the old-style code answers in the in buffer
         if (in == nullptr || inSize != sizeof(DISK_INFO))
             return fail(ERROR_INVALID_PARAMETER);
-        std::memcpy(in, &disk->diskInfo, sizeof(DISK_INFO));
+        const DISK_INFO info = DiskInfoOf(disk);
+        std::memcpy(in, &info, sizeof(DISK_INFO));
         break;
-    case IOCTL_DISK_GETINFO:
+    }
+    case IOCTL_DISK_GETINFO: {
         if (out == nullptr || outSize != sizeof(DISK_INFO))
             return fail(ERROR_INVALID_PARAMETER);
-        std::memcpy(out, &disk->diskInfo, sizeof(DISK_INFO));
+        const DISK_INFO info = DiskInfoOf(disk);
+        std::memcpy(out, &info, sizeof(DISK_INFO));
         break;
+    }
     case DISK_IOCTL_SETINFO:
-    case IOCTL_DISK_SETINFO:
+    case IOCTL_DISK_SETINFO: {
         if (in == nullptr || inSize != sizeof(DISK_INFO))
             return fail(ERROR_INVALID_PARAMETER);
+        HeldLock held(disk);
         std::memcpy(&disk->diskInfo, in, sizeof(DISK_INFO));
         break;
+    }
     case DISK_IOCTL_READ:
     case IOCTL_DISK_READ:
     case DISK_IOCTL_WRITE:
@@ -153,12 +177,13 @@ BOOL FRV_IOControl(DWORD_PTR openContext, DWORD code, PBYTE in, DWORD inSize, PB
             ULONGLONG{outSize} != ULONGLONG{inSize} / sizeof(DWORD) * sizeof(ULONG_PTR))
             return fail(ERROR_INVALID_PARAMETER);
         DWORD count = inSize / sizeof(DWORD);
+        const DISK_INFO info = DiskInfoOf(disk);
         for (DWORD i = 0; i < count; ++i) {
             DWORD sector;
             std::memcpy(&sector, in + i * sizeof(DWORD), sizeof sector);
-            ULONGLONG offset = ULONGLONG{sector} * disk->diskInfo.di_bytes_per_sect;
+            ULONGLONG offset = ULONGLONG{sector} * info.di_bytes_per_sect;
             ULONG_PTR address = ~ULONG_PTR{0};
-            if (sector < disk->diskInfo.di_total_sectors && offset < disk->size)
+            if (sector < info.di_total_sectors && offset < disk->size)
                 address = reinterpret_cast<ULONG_PTR>(disk->viewBase + offset);
             std::memcpy(out + i * sizeof(ULONG_PTR), &address, sizeof address);
         }

@@ -83,6 +83,46 @@ TEST_F(XBitmapTest, MaskedFramesShowTheBackgroundExactlyWhereTransparent) {
         }
 }
 
+// A strip of 30 x 8 RGB pixels, no alpha: column x has red 8x, row y green 32y, and no blue.
+Bytes GradientPng() {
+    return MakePng(30, 8, 2, [](uint32_t x, uint32_t y) {
+        return std::vector<uint8_t>{static_cast<uint8_t>(x * 8), static_cast<uint8_t>(y * 32), 0};
+    });
+}
+
+// The gradient's pixel as a 16-bit bitmap shows it.
+COLORREF GradientAt(int x, int y) {
+    const int red = x * 8;
+    const int green = y * 32;
+    return RGB((red >> 3) << 3 | (red >> 5), (green >> 2) << 2 | (green >> 6), 0);
+}
+
+TEST_F(XBitmapTest, UnmaskedStripsAreCopiedOverWhatWasThere) {
+    CXBitmap strip;
+    strip.LoadFromFile(Write("gradient.png", GradientPng()).c_str(), 3, true);
+    ASSERT_EQ(strip.GetFrameWidth(), 10u);
+    ASSERT_EQ(strip.GetFrameHeight(), 8) << "no alpha channel, so no mask half";
+
+    // Frame 2 from its own columns and the top row on; black pixels replace the background too.
+    Target frame(14, 10);
+    strip.DrawFrame(frame.Dc(), 2, 1, 2);
+    for (int x = 0; x < 14; ++x)
+        for (int y = 0; y < 10; ++y) {
+            const bool inFrame = x >= 1 && x < 11 && y >= 2;
+            EXPECT_EQ(frame.At(x, y), inFrame ? GradientAt(20 + x - 1, y - 2) : kBackground) << x << "," << y;
+        }
+
+    // A part from a source point across a frame's edge: whole-bitmap columns, not a frame's.
+    Target part(12, 8);
+    strip.Draw(part.Dc(), 2, 1, 5, 3, 7, 4);
+    for (int x = 0; x < 12; ++x)
+        for (int y = 0; y < 8; ++y) {
+            const bool inPart = x >= 2 && x < 7 && y >= 1 && y < 4;
+            EXPECT_EQ(part.At(x, y), inPart ? GradientAt(7 + x - 2, 4 + y - 1) : kBackground)
+                << x << "," << y;
+        }
+}
+
 TEST_F(XBitmapTest, FramesOutsideTheStripDrawNothing) {
     CXBitmap strip;
     strip.LoadFromFile(Write("strip.png", StripPng()).c_str(), 3, false);

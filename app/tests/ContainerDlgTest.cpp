@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -25,6 +29,28 @@
 #include "kernel/Kernel.h"
 #include "user/MessageBox.h"
 #include "user/TestSurface.h"
+
+namespace {
+
+// While set, every WriteFile of the program's own code fails with this error. The test program's
+// definition comes before the platform's for the code linked into it; other writes go on to the platform.
+std::atomic<DWORD> g_failedWriteError{0};
+
+} // namespace
+
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD count, LPDWORD written, LPOVERLAPPED overlapped) {
+    if (const DWORD error = g_failedWriteError.load(); error != 0) {
+        if (written != nullptr)
+            *written = 0;
+        SetLastError(error);
+        return FALSE;
+    }
+    static auto* const platform =
+        reinterpret_cast<decltype(&WriteFile)>(dlsym(RTLD_NEXT, "_Z9WriteFilePvPKvjPjP10OVERLAPPED"));
+    if (platform == nullptr)
+        std::abort();
+    return platform(file, buffer, count, written, overlapped);
+}
 
 namespace {
 
@@ -436,6 +462,22 @@ TEST_F(ContainerDlgTest, DriverFailuresAreToldWithTheirTexts) {
          {},
          {u"Can't open the file!", WinApiText(u"Error opening container file ", ERROR_SHARING_VIOLATION)},
          true},
+        // An empty file: no trailer to read, and nothing to map.
+        {u"\\My Documents\\empty.fvc",
+         [&] { WriteDeviceFile(u"\\My Documents\\empty.fvc", std::string_view()); },
+         MOUNT_MAPPING_FAILED,
+         {},
+         {u"Seek error", u"DEBUG ERROR: Can not open the container.", u"Seek error",
+          u"DEBUG ERROR: Can not open the container.", u"Error: 1006",
+          WinApiText(u"Error mapping file to memory ", ERROR_FILE_INVALID)},
+         false},
+        // The root exists but has no size to read: a status with no message of its own.
+        {u"\\",
+         {},
+         MOUNT_SIZE_FAILED,
+         {},
+         {WinApiText(u"Undefined error #7 happened ", ERROR_NO_MORE_FILES)},
+         false},
         // The driver is not registered: it is never reached, nothing is decided.
         {u"\\My Documents\\held.fvc",
          [&] {
@@ -467,6 +509,70 @@ TEST_F(ContainerDlgTest, DriverFailuresAreToldWithTheirTexts) {
         EXPECT_EQ(boxes, c.boxes);
         EXPECT_EQ(dialog.m_device, c.recordHandedBack ? nullptr : kUntouched);
         EXPECT_TRUE(devices::ActiveDevices().empty());
+    }
+}
+
+TEST_F(ContainerDlgTest, ATrailerThatCannotBeWrittenIsTold) {
+    Container_Dlg dialog;
+    SetCreate(dialog, u"\\My Documents\\c", u"Vault", 100, kKb, u"password");
+    g_failedWriteError = ERROR_WRITE_FAULT;
+    const Outcome outcome = Run(dialog, 0);
+    g_failedWriteError = 0;
+    EXPECT_EQ(outcome.result, IDCANCEL);
+    EXPECT_EQ(dialog.m_record.status, MOUNT_WRITE_FAILED);
+    EXPECT_EQ(dialog.m_device, kUntouched);
+    ASSERT_EQ(outcome.boxes.size(), 1u);
+    EXPECT_EQ(outcome.boxes[0].text, WinApiText(u"Error writing to container file ", ERROR_WRITE_FAULT));
+    EXPECT_EQ(outcome.boxes[0].caption, u"FerrovaneEx");
+    EXPECT_TRUE(devices::ActiveDevices().empty()) << "the new disk was let go before the write";
+}
+
+// The title, set before the worker runs, as it stands while the worker's first message is up.
+TEST_F(ContainerDlgTest, TheTitleNamesTheOperation) {
+    const CONTAINER_PARAMS mounted = apptest::MakeRecord(u"\\My Documents\\c.fvc", u"password", u"C", 0);
+    struct Case {
+        const char* name;
+        std::function<void(Container_Dlg&)> set;
+        std::u16string title;
+    };
+    const Case cases[] = {
+        {"create", [](Container_Dlg& d) { SetCreate(d, u"", u"F", 100, kKb, u"password"); },
+         u"Create container"},
+        {"open", [](Container_Dlg& d) { SetOpen(d, u"", u"password"); }, u"Open container"},
+        {"resize",
+         [&](Container_Dlg& d) {
+             Clear(d);
+             d.m_resizeFlag = 1;
+             d.m_record = mounted;
+             d.m_record.size = 200 * kKb;
+             d.m_sizeCount = 1; // too small: refused
+             d.m_sizeUnit = kKb;
+         },
+         u"Resize container"},
+        {"change password",
+         [&](Container_Dlg& d) {
+             Clear(d);
+             d.m_changePasswordFlag = 1;
+             d.m_record = mounted;
+             d.m_oldPassword = u"not the password";
+         },
+         u"Change container password"},
+        // The auto-mount replay keeps the template's title.
+        {"prefilled",
+         [&](Container_Dlg& d) {
+             Clear(d);
+             d.m_openFlag = d.m_prefilledFlag = 1;
+             d.m_record = mounted;
+         },
+         u""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Container_Dlg dialog;
+        c.set(dialog);
+        std::u16string title = u"(no message)";
+        Run(dialog, 1, [&] { title = user::test::Text(dialog.m_hWnd); });
+        EXPECT_EQ(title, c.title);
     }
 }
 

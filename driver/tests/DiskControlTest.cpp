@@ -239,6 +239,49 @@ TEST_F(DiskControlTest, WritesNeverReachTheTrailerOrBeyondTheFile) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SECTOR_NOT_FOUND));
 }
 
+TEST_F(DiskControlTest, ADescriptionReplacedDuringTransfersNeverTakesThemOutOfTheFileOrOntoTheTrailer) {
+    DISK_INFO info{};
+    ASSERT_TRUE(Control(m_disk, IOCTL_DISK_GETINFO, nullptr, 0, &info, sizeof info));
+    const size_t trailerAt = kSectors * 512 - kTrailerSize;
+    const std::vector<uint8_t> trailer = Stored(trailerAt, kTrailerSize);
+    struct Case {
+        const char* name;
+        DWORD code;
+        DWORD bytesPerSector; // of the description switched in and out while the last sector is moved
+        DWORD refusal;        // the only failure a request may meet, whichever description it sees
+    };
+    // Smaller sectors put a write of the last sector clear of the trailer; huge ones put a read of it far
+    // beyond the file. A request must keep to one description from its checks to its transfer.
+    const Case cases[] = {
+        {"write", IOCTL_DISK_WRITE, 256, ERROR_ACCESS_DENIED},
+        {"read", IOCTL_DISK_READ, 0x01000000, ERROR_SECTOR_NOT_FOUND},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DISK_INFO other = info;
+        other.di_bytes_per_sect = c.bytesPerSector;
+        std::atomic<bool> done{false};
+        std::thread switcher([&] {
+            for (unsigned i = 0; !done; ++i) {
+                DISK_INFO next = i % 2 ? info : other;
+                Control(m_disk, IOCTL_DISK_SETINFO, &next, sizeof next, nullptr, 0);
+            }
+        });
+        std::vector<uint8_t> sector(512, 0x5A);
+        int unexpected = 0;
+        for (int i = 0; i < 20000; ++i) {
+            Request last(kSectors - 1, 1, {{sector.data(), 512}});
+            if (!Transfer(m_disk, c.code, last) && GetLastError() != c.refusal)
+                ++unexpected;
+        }
+        done = true;
+        switcher.join();
+        ASSERT_TRUE(Control(m_disk, IOCTL_DISK_SETINFO, &info, sizeof info, nullptr, 0));
+        EXPECT_EQ(unexpected, 0);
+        EXPECT_EQ(Stored(trailerAt, kTrailerSize), trailer) << "a write reached the trailer";
+    }
+}
+
 TEST_F(DiskControlTest, SectorAddressesPointAtTheStoredSectors) {
     std::vector<uint8_t> sector(512, 0x42);
     Request write(3, 1, {{sector.data(), 512}});

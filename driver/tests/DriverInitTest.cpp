@@ -3,6 +3,7 @@
 #include <new>
 #include <random>
 
+#include "DriverFaults.h"
 #include "DriverTestSupport.h"
 #include "OpenSslReference.h"
 
@@ -107,14 +108,27 @@ TEST_F(DriverInitTest, FileThatCannotBeCreatedIsReportedWithTheBox) {
     EXPECT_EQ(BoxTexts(), std::vector<std::u16string>{u"Can't create file! | Driver"});
 }
 
-TEST_F(DriverInitTest, MissingFileInOpenModeLeavesTheSizeAndShowsNothing) {
-    CONTAINER_PARAMS record = MakeRecord(u"\\My Documents\\none.fvc", u"password1", u"Elsewhere", 0);
-    EXPECT_EQ(m_init(u"Drivers\\Active\\01", &record), 0u);
-    EXPECT_EQ(record.status, MOUNT_FILE_MISSING);
-    EXPECT_EQ(record.lastError, 0u);
-    EXPECT_EQ(record.size, 0u);
-    EXPECT_EQ(FolderValue(), u"Elsewhere");
-    EXPECT_TRUE(BoxTexts().empty());
+TEST_F(DriverInitTest, OpenModeWithoutAFileOrItsSizeLeavesTheSizeAndShowsNothing) {
+    struct Case {
+        const char16_t* path;
+        int32_t status;
+        DWORD error;
+    };
+    const Case cases[] = {
+        {u"\\My Documents\\none.fvc", MOUNT_FILE_MISSING, 0},
+        // The root exists, but is no entry of any folder: no search finds its size.
+        {u"\\", MOUNT_SIZE_FAILED, ERROR_NO_MORE_FILES},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.status);
+        CONTAINER_PARAMS record = MakeRecord(c.path, u"password1", u"Elsewhere", 0);
+        EXPECT_EQ(m_init(u"Drivers\\Active\\01", &record), 0u);
+        EXPECT_EQ(record.status, c.status);
+        EXPECT_EQ(record.lastError, c.error);
+        EXPECT_EQ(record.size, 0u);
+        EXPECT_EQ(FolderValue(), u"Elsewhere");
+        EXPECT_TRUE(BoxTexts().empty());
+    }
 }
 
 TEST_F(DriverInitTest, RightPasswordOpensAndWrongPasswordIsRefused) {
@@ -180,8 +194,13 @@ TEST_F(DriverInitTest, TrailerPartsBeyondAShortFileAreReportedAndTheOpenGoesOn) 
     };
     const std::u16string seek = u"Seek error | Driver";
     const std::u16string debug = u"DEBUG ERROR: Can not open the container. | Driver";
+    // The name block starts 272 bytes before the end, the key block 16 bytes before it.
     const Case cases[] = {
+        {272, {}, MOUNT_BAD_PASSWORD},
+        {271, {seek, debug}, MOUNT_BAD_PASSWORD},
+        {256, {seek, debug}, MOUNT_BAD_PASSWORD},
         {100, {seek, debug}, MOUNT_BAD_PASSWORD},
+        {16, {seek, debug}, MOUNT_BAD_PASSWORD},
         {10, {seek, debug, seek, debug}, MOUNT_BAD_PASSWORD},
     };
     for (const Case& c : cases) {
@@ -193,6 +212,28 @@ TEST_F(DriverInitTest, TrailerPartsBeyondAShortFileAreReportedAndTheOpenGoesOn) 
         EXPECT_EQ(record.size, c.fileSize);
         EXPECT_EQ(BoxTexts(), c.boxes);
     }
+}
+
+TEST_F(DriverInitTest, AViewThatCannotBeWrittenBackStaysMappedAndNothingIsClosedTwice) {
+    const size_t handles = kernel::OpenHandleCount();
+    const size_t views = kernel::OpenViewCount();
+    ViewFlushFailure failure;
+    CONTAINER_PARAMS record = MakeRecord(u"\\My Documents\\kept.fvc", u"password1", u"F", 4096);
+    DWORD_PTR disk = m_init(u"Drivers\\Active\\01", &record);
+    ASSERT_NE(disk, 0u);
+    DWORD first = 0;
+    ULONG_PTR view = 0;
+    ASSERT_TRUE(Control(disk, IOCTL_DISK_GET_SECTOR_ADDR, &first, sizeof first, &view, sizeof view));
+
+    EXPECT_TRUE(m_deinit(disk));
+    EXPECT_EQ(failure.FlushLengths(), std::vector<SIZE_T>{4096}) << "one flush of the file's length";
+    EXPECT_EQ(kernel::OpenViewCount(), views + 1) << "the view stays mapped";
+    EXPECT_EQ(kernel::OpenHandleCount(), handles + 1) << "the mapping stays open; the file is closed";
+
+    // What the driver had to leave is let go here.
+    ASSERT_EQ(failure.Mappings().size(), 1u);
+    EXPECT_TRUE(UnmapViewOfFile(reinterpret_cast<LPCVOID>(view)));
+    EXPECT_TRUE(CloseHandle(failure.Mappings()[0]));
 }
 
 TEST_F(DriverInitTest, EmptyFileCannotBeMapped) {

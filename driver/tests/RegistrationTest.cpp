@@ -1,5 +1,6 @@
 #include <map>
 
+#include "DriverFaults.h"
 #include "DriverTestSupport.h"
 
 namespace drivertest {
@@ -86,6 +87,36 @@ TEST_F(RegistrationTest, EveryLoadWritesTheValuesAgainAndResetsTheFolder) {
     EXPECT_EQ(ValuesOf(kProfileKey), kProfileValues);
 }
 
+TEST_F(RegistrationTest, AValueThatCannotBeWrittenIsSkippedAndTheOthersAreWritten) {
+    FreeLibrary(m_module);
+    m_module = nullptr;
+    struct Key {
+        const WCHAR* path;
+        const std::map<std::u16string, Value>* values;
+    };
+    const Key driver{kDriverKey, &kDriverValues};
+    const Key profile{kProfileKey, &kProfileValues};
+    for (const auto& [failing, other] : {std::pair{driver, profile}, std::pair{profile, driver}}) {
+        for (const auto& entry : *failing.values) {
+            const std::u16string& name = entry.first;
+            SCOPED_TRACE(std::string(name.begin(), name.end()));
+            RegDeleteKeyW(HKEY_LOCAL_MACHINE, kDriverKey);
+            RegDeleteKeyW(HKEY_LOCAL_MACHINE, kProfileKey);
+            {
+                ValueWriteFailure failure(name);
+                m_module = LoadLibraryW(u"Ferrovane.dll");
+            }
+            ASSERT_NE(m_module, nullptr) << "the library loads all the same";
+            FreeLibrary(m_module);
+            m_module = nullptr;
+            std::map<std::u16string, Value> written = *failing.values;
+            written.erase(name);
+            EXPECT_EQ(ValuesOf(failing.path), written);
+            EXPECT_EQ(ValuesOf(other.path), *other.values);
+        }
+    }
+}
+
 TEST_F(RegistrationTest, StreamCallsMoveNoData) {
     using OpenFn = DWORD_PTR (*)(DWORD_PTR, DWORD, DWORD);
     using CloseFn = BOOL (*)(DWORD_PTR);
@@ -101,13 +132,28 @@ TEST_F(RegistrationTest, StreamCallsMoveNoData) {
     ASSERT_NE(GetProcAddressW(m_module, u"FRV_PowerUp"), nullptr);
     ASSERT_NE(GetProcAddressW(m_module, u"FRV_PowerDown"), nullptr);
 
-    char buffer[64] = {'x'};
-    EXPECT_EQ(open(0x1234, GENERIC_READ, 0), 0x1234u);
-    EXPECT_EQ(read(0x1234, buffer, sizeof buffer), 0u);
-    EXPECT_EQ(write(0x1234, buffer, sizeof buffer), 0u);
-    EXPECT_EQ(seek(0x1234, 100, 0), 0u);
-    EXPECT_EQ(close(0x1234), TRUE);
-    EXPECT_EQ(buffer[0], 'x');
+    // On a mounted disk: no call reads, writes or moves anything, in the buffers or on the disk.
+    CONTAINER_PARAMS record = MakeRecord(u"\\My Documents\\s.fvc", u"password1", u"S", 4096);
+    DWORD_PTR disk = m_init(u"Drivers\\Active\\01", &record);
+    ASSERT_NE(disk, 0u);
+    const std::vector<uint8_t> stored(512, 0x6B);
+    std::vector<uint8_t> sector = stored;
+    Request put(0, 1, {{sector.data(), 512}});
+    ASSERT_TRUE(Transfer(disk, IOCTL_DISK_WRITE, put));
+
+    EXPECT_EQ(open(disk, GENERIC_READ | GENERIC_WRITE, 0), disk);
+    std::vector<uint8_t> buffer(512, 'x');
+    EXPECT_EQ(read(disk, buffer.data(), 512), 0u);
+    EXPECT_EQ(buffer, std::vector<uint8_t>(512, 'x'));
+    EXPECT_EQ(seek(disk, 512, 0), 0u);
+    EXPECT_EQ(write(disk, buffer.data(), 512), 0u);
+    EXPECT_EQ(buffer, std::vector<uint8_t>(512, 'x'));
+    EXPECT_EQ(close(disk), TRUE);
+    std::vector<uint8_t> after(512);
+    Request get(0, 1, {{after.data(), 512}});
+    ASSERT_TRUE(Transfer(disk, IOCTL_DISK_READ, get));
+    EXPECT_EQ(after, stored);
+    m_deinit(disk);
 }
 
 } // namespace

@@ -11,6 +11,8 @@ const com::TypeInterfaceDescription kInterfaces[] = {
 const com::TypeClassDescription kClasses[] = {
     {u"MenuHandler", &CLSID_MenuHandler, u"MenuHandler Class", &IID_IMenuHandler},
 };
+// IDispatch, which IMenuHandler derives from, comes from the standard library.
+const LPCOLESTR kImports[] = {u"stdole2.tlb"};
 
 // The class with its ProgIDs, the container file type whose open command is the opener (the doubled
 // percent sign reaches the registry as one, for the shell to put the file's path there), and the New
@@ -80,7 +82,8 @@ constexpr char16_t kStringBlock7[] = {0, 0, 0, 0, 9, u'T', u'a', u'l', u'l', u'o
 } // namespace
 
 const com::TypeLibraryDescription kTallowickTypeLibrary = {
-    u"TALLOWICKLib", &LIBID_TALLOWICKLib, 1, 0, u"Tallowick 1.0 Type Library", kInterfaces, kClasses};
+    u"TALLOWICKLib", &LIBID_TALLOWICKLib, 1, 0, u"Tallowick 1.0 Type Library", kInterfaces, kClasses,
+    kImports};
 
 namespace {
 

@@ -8,5 +8,5 @@
 // The type library is resource 1 of type "TYPELIB"; its bytes are the library's description.
 #define IDR_TYPELIB 1
 
-// TALLOWICKLib 1.0: the dual interface IMenuHandler and the class MenuHandler.
+// TALLOWICKLib 1.0, importing stdole2.tlb: the dual interface IMenuHandler and the class MenuHandler.
 extern const com::TypeLibraryDescription kTallowickTypeLibrary;

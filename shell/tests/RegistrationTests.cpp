@@ -168,6 +168,10 @@ TEST_F(TallowickRegistrationTest, TheLibraryCarriesItsNameAndItsTypeLibraryAsRes
     EXPECT_EQ(library->minorVersion, 0);
     ASSERT_EQ(library->classes.size(), 1u);
     EXPECT_TRUE(*library->classes[0].defaultInterface == IID_IMenuHandler);
+    // It imports the standard library, which the platform provides.
+    ASSERT_EQ(library->imports.size(), 1u);
+    EXPECT_EQ(std::u16string(library->imports[0]), u"stdole2.tlb");
+    EXPECT_EQ(com::FindProvidedTypeLibrary(library->imports[0]), &com::kStdOle2TypeLibrary);
     FreeLibrary(module);
 }
 

@@ -93,8 +93,10 @@ TEST_F(CheckBoxTest, WindowFitsBoxAndCaption) {
     ASSERT_TRUE(text.has_value());
     EXPECT_GE(text->left, kBox + 3) << "the caption lies right of the box";
 
-    // Without a caption: box and spacing only, and neither text nor outline.
-    EXPECT_EQ(ToString(RectInParent(Window(2))), ToString(RECT{10, 50, 10 + kBox + 5, 50 + kBox}));
+    // Without a caption: box and spacing across, a line of text high, and neither text nor outline.
+    const SIZE none = Extent(Window(2), u"");
+    ASSERT_GT(none.cy, kBox) << "the line is higher than the box";
+    EXPECT_EQ(ToString(RectInParent(Window(2))), ToString(RECT{10, 50, 10 + kBox + 5, 50 + none.cy}));
     EXPECT_EQ(CountPixels(Window(2), kLine), 0);
 
     RECT big = RectInParent(Window(3));
@@ -271,16 +273,19 @@ TEST_F(CheckBoxTest, OpaqueCaptionHasItsBackgroundColour) {
 
 TEST_F(CheckBoxTest, ArrowKeysMoveAlongTheDialogTabItems) {
     Open(R"(<xCheckBox id="1" caption="A" x="10" y="10" controlBitmap="box.png"/>)"
-         R"(<xCheckBox id="2" caption="B" x="10" y="40" controlBitmap="box.png"/>)");
+         R"(<xCheckBox id="2" caption="B" x="10" y="40" controlBitmap="box.png"/>)"
+         R"(<xCheckBox id="3" caption="C" x="10" y="70" controlBitmap="box.png"/>)");
+    // The dialog's tab items follow the windows' order, now 1, 3, 2; the skin's own order stays 1, 2, 3.
+    ASSERT_TRUE(::SetWindowPos(Window(2), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE));
     Box(1)->SetFocus();
     struct Step {
         UINT key;
-        HWND focus;
+        int focus;
     };
-    for (Step step : {Step{VK_DOWN, Window(2)}, Step{VK_UP, Window(1)}, Step{VK_RIGHT, Window(2)},
-                      Step{VK_LEFT, Window(1)}}) {
+    const Step steps[] = {{VK_DOWN, 3}, {VK_RIGHT, 2}, {VK_DOWN, 1}, {VK_UP, 2}, {VK_LEFT, 3}, {VK_UP, 1}};
+    for (Step step : steps) {
         ::SendMessageW(::GetFocus(), WM_KEYDOWN, step.key, 0);
-        EXPECT_EQ(::GetFocus(), step.focus) << step.key;
+        EXPECT_EQ(::GetFocus(), Window(step.focus)) << "key " << step.key << " to " << step.focus;
     }
 }
 

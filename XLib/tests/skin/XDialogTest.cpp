@@ -1,5 +1,5 @@
 // The skinned dialog: the skin loader's form, bitmaps and layers, the layers' visibility and focus, the
-// tab order, background painting with the redraw lock, and the control base's repaints.
+// tab order, background painting with the redraw lock, and the control base's class and repaints.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +10,7 @@
 #include "SkinTestSupport.h"
 #include "XControl.h"
 #include "XDialog.h"
+#include "classlib/App.h"
 #include "crt/Utf8.h"
 #include "user/Paint.h"
 
@@ -180,15 +181,21 @@ TEST_F(XDialogTest, LayersComeFromXLayerElementsOnly) {
     auto host = Host(Form("width=\"100\" height=\"100\"",
                           "<xLayer name=\"first\"><xUnknown id=\"1\"/><!-- note --></xLayer>\n"
                           "<!-- between -->\n<layer name=\"not\"/>\n"
-                          "<xLayer name=\"second\"/>\n<xLayer/>\n"));
+                          "<xLayer name=\"second\"/>\n"
+                          "<xLayer><xStatic id=\"7\" width=\"20\" height=\"10\"/></xLayer>\n"));
     ASSERT_EQ(host->GetLayerCount(), 3);
-    EXPECT_EQ(host->GetControlCount(), 0);
+    EXPECT_EQ(host->GetControlCount(), 1);
     EXPECT_TRUE(host->IsLayerVisible(u"first"));
     EXPECT_TRUE(host->IsLayerVisible(u"second"));
     EXPECT_FALSE(host->IsLayerVisible(u"not"));
-    // A layer without a name keeps the name of the one before it.
+    CWnd* nameless = host->GetDlgItem(7);
+    ASSERT_NE(nameless, nullptr);
+    // A layer without a name keeps the name of the one before it: its control goes with "second".
+    host->ShowLayer(u"", false);
+    EXPECT_TRUE(nameless->IsWindowVisible());
     host->ShowLayer(u"second", false);
     EXPECT_FALSE(host->IsLayerVisible(u"second"));
+    EXPECT_FALSE(nameless->IsWindowVisible());
     EXPECT_EQ(host->CreateControl(nullptr, u"", 0), false);
 }
 
@@ -284,10 +291,13 @@ TEST_F(XDialogTest, TheRedrawLockHoldsBackEveryPaint) {
     host->SetBackgroundColor(kGreen);
     RunUntilIdle();
     EXPECT_EQ(WindowPixel(host->m_hWnd, 50, 50), OnScreen(kBlue)) << "locked: not painted";
+    // Clearing the lock repaints the dialog and its controls, without erasing.
+    control->m_paints = control->m_erases = 0;
     host->LockRedraw(false);
     RunUntilIdle();
     EXPECT_EQ(WindowPixel(host->m_hWnd, 50, 50), OnScreen(kGreen));
-    EXPECT_GE(control->m_paints, 1);
+    EXPECT_EQ(control->m_paints, 1);
+    EXPECT_EQ(control->m_erases, 0);
 }
 
 TEST_F(XDialogTest, DestroyingTheWindowFreesTheSkinAndTheDialogCanRunAgain) {
@@ -309,13 +319,39 @@ TEST_F(XDialogTest, DestroyingTheWindowFreesTheSkinAndTheDialogCanRunAgain) {
     EXPECT_EQ(host->GetBackgroundBitmapCount(), 2);
 }
 
+// A control of a class of its own, registered with the class style it is given.
+class CStyledControl : public CXControl {
+public:
+    CStyledControl(LPCWSTR className, UINT classStyle) : CXControl(className, classStyle, nullptr, nullptr) {}
+};
+
+TEST_F(XDialogTest, AControlClassIsRegisteredByTheFirstControlOfItOnly) {
+    testing::internal::CaptureStderr();
+    CStyledControl first(u"XONCE", CS_HREDRAW | CS_VREDRAW);
+    WNDCLASS registered{};
+    ASSERT_TRUE(GetClassInfoW(AfxGetInstanceHandle(), u"XONCE", &registered));
+    EXPECT_EQ(registered.style, static_cast<UINT>(CS_HREDRAW | CS_VREDRAW));
+    EXPECT_EQ(registered.lpfnWndProc, &DefWindowProcW);
+    EXPECT_EQ(registered.hCursor, nullptr);
+    EXPECT_EQ(registered.hbrBackground, nullptr);
+    // The second construction finds the class: it registers nothing, so its own style is not taken.
+    CStyledControl second(u"XONCE", CS_DBLCLKS);
+    ASSERT_TRUE(GetClassInfoW(AfxGetInstanceHandle(), u"XONCE", &registered));
+    EXPECT_EQ(registered.style, static_cast<UINT>(CS_HREDRAW | CS_VREDRAW));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
+    // A class that cannot be registered is only traced; the control's window cannot be made then.
+    testing::internal::CaptureStderr();
+    CStyledControl nameless(u"", CS_HREDRAW | CS_VREDRAW);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("Class Registration Failed"), std::string::npos);
+    EXPECT_FALSE(nameless.CreateEx(0, u"", u"", WS_POPUP, CRect(0, 0, 10, 10), nullptr, 0));
+}
+
 TEST_F(XDialogTest, TheControlBaseRepaintsWhatItsStateChanges) {
     auto host = Host(Form("width=\"100\" height=\"100\""));
     CCountingControl control;
     ASSERT_TRUE(control.Make(host.get(), 50, {10, 20, 40, 35}));
-    CCountingControl twin; // the class is registered once and found the second time
-    ASSERT_TRUE(twin.Make(host.get(), 51, {50, 20, 60, 35}));
-    EXPECT_FALSE(twin.LoadFromXml(nullptr, host.get(), u""));
+    EXPECT_FALSE(control.LoadFromXml(nullptr, host.get(), u"")) << "the base makes nothing";
     RunUntilIdle();
 
     control.m_paints = control.m_erases = 0;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "SkinTestSupport.h"
 #include "XCaptionSupport.h"
 #include "XSplashScreen.h"
@@ -11,6 +13,7 @@
 namespace {
 
 using skintest::CountPixels;
+using skintest::PixelBounds;
 using skintest::RectInParent;
 using skintest::ToString;
 using user::test::OnScreen;
@@ -20,6 +23,7 @@ constexpr UINT kTemplate = 150;
 constexpr UINT kMissingTemplate = 151;
 constexpr COLORREF kImage = RGB(0, 0, 0xF8);
 constexpr COLORREF kBlack = RGB(0, 0, 0);
+constexpr COLORREF kWhite = RGB(255, 255, 255);
 
 const user::DialogTemplateBytes
     kEmpty({WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0, 0, 186, 95, u"Dialog", 8, u"MS Shell Dlg"}, {});
@@ -91,22 +95,45 @@ TEST_F(SplashTest, PlacedAcrossTheMiddleAndAThirdDown) {
 
 TEST_F(SplashTest, LabelsAreReplacedAndKeepTheirStyleUntilChanged) {
     CXSplashScreen* splash = CXSplashScreen::GetInstance();
-    splash->SetStatusStyle(kBlack, kBlack, 0, false, 0, kBlack); // no label yet: nothing
+    // Before the window and its label exist these do nothing, and nothing of them is kept for later.
+    splash->CreateStatusLabel(0, 0, 0, 20, true);
+    splash->SetStatusStyle(kBlack, kBlack, DT_CENTER, false, 2, kBlack);
     splash->SetStatusText(u"x");
+    EXPECT_EQ(splash->GetStatusLabel(), nullptr);
+    EXPECT_FALSE(splash->IsCreated());
+
     ASSERT_TRUE(splash->Create(kTemplate, u"\\skin\\about.png"));
     splash->CreateStatusLabel(0, 0, 0, 20, true);
     splash->CreateStatusLabel(10, 20, 5, 15, true);
-    EXPECT_EQ(ToString(RectInParent(splash->GetStatusLabel()->m_hWnd)), ToString(RECT{10, 5, 180, 20}));
+    HWND status = splash->GetStatusLabel()->m_hWnd;
+    EXPECT_EQ(ToString(RectInParent(status)), ToString(RECT{10, 5, 180, 20}));
     int labels = 0;
     for (CWnd* child = splash->GetTopWindow(); child != nullptr; child = child->GetWindow(GW_HWNDNEXT))
         labels += child->GetDlgCtrlID() == static_cast<int>(CXSplashScreen::kStatusLabelId);
     EXPECT_EQ(labels, 1);
 
+    // The default style: white text from the left edge, over the image.
+    splash->ShowSplash(true);
+    splash->SetStatusText(u"WWWW");
+    std::optional<RECT> text = PixelBounds(status, kWhite);
+    ASSERT_TRUE(text.has_value());
+    EXPECT_LT(text->left, 5) << "not centred";
+    EXPECT_EQ(WindowPixel(status, 1, 1), OnScreen(kImage)) << "transparent";
+    EXPECT_EQ(CountPixels(status, kBlack), 0);
+    // Until it is replaced: black and centred.
+    splash->SetStatusStyle(kBlack, kWhite, DT_CENTER | DT_VCENTER, true, 0, kBlack);
+    user::test::RunUntilIdle();
+    EXPECT_EQ(CountPixels(status, kWhite), 0);
+    text = PixelBounds(status, kBlack);
+    ASSERT_TRUE(text.has_value());
+    RECT client{};
+    ::GetClientRect(status, &client);
+    EXPECT_NEAR(text->left, client.right - text->right, 1) << "centred";
+
     splash->CreateExtraLabel(10, 40, 100, 20);
     splash->SetExtraText(u"WWWW");
-    splash->ShowSplash(true);
     user::test::RunUntilIdle();
-    EXPECT_GT(CountPixels(splash->GetExtraLabel()->m_hWnd, RGB(255, 255, 255)), 10) << "white by default";
+    EXPECT_GT(CountPixels(splash->GetExtraLabel()->m_hWnd, kWhite), 10) << "white by default";
     EXPECT_EQ(splash->GetExtraLabel()->GetDlgCtrlID(), static_cast<int>(CXSplashScreen::kExtraLabelId));
 }
 

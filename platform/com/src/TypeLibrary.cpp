@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "Internal.h"
+#include "crt/WideString.h"
 #include "kernel/Errors.h"
 #include "kernel/Registry.h"
 
@@ -55,6 +56,8 @@ LONG RegisterLibrary(const com::TypeLibraryDescription& library, LPCOLESTR fullP
     if (LONG result = SetKeyText(key.Get(), u"HELPDIR", helpDir ? helpDir : u""); result != ERROR_SUCCESS)
         return result;
     for (const com::TypeInterfaceDescription& entry : library.interfaces) {
+        if (entry.kind == com::InterfaceKind::Plain)
+            continue;
         std::u16string interfaceKey = u"Interface\\" + GuidText(*entry.iid);
         const char16_t* proxyStub =
             entry.kind == com::InterfaceKind::Dual ? kDualProxyStub : kDispatchProxyStub;
@@ -124,9 +127,22 @@ private:
     LPCOLESTR m_helpString;
 };
 
+const GUID kStdOle2Libid = {0x00020430, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const com::TypeInterfaceDescription kStdOle2Interfaces[] = {
+    {u"IUnknown", &IID_IUnknown, nullptr, com::InterfaceKind::Plain},
+    {u"IDispatch", &IID_IDispatch, nullptr, com::InterfaceKind::Plain},
+};
+
 } // namespace
 
 namespace com {
+
+const TypeLibraryDescription kStdOle2TypeLibrary = {u"stdole",         &kStdOle2Libid,     2,  0,
+                                                    u"OLE Automation", kStdOle2Interfaces, {}, {}};
+
+const TypeLibraryDescription* FindProvidedTypeLibrary(LPCOLESTR fileName) {
+    return fileName && crt::EqualsIgnoringCase(fileName, u"stdole2.tlb") ? &kStdOle2TypeLibrary : nullptr;
+}
 
 HRESULT RegisterTypeLibrary(const TypeLibraryDescription& library, LPCOLESTR fullPath, LPCOLESTR helpDir) {
     if (!library.libid || !library.name || !fullPath)
@@ -134,6 +150,9 @@ HRESULT RegisterTypeLibrary(const TypeLibraryDescription& library, LPCOLESTR ful
     for (const TypeInterfaceDescription& entry : library.interfaces)
         if (!entry.iid || !entry.name)
             return E_INVALIDARG;
+    for (LPCOLESTR imported : library.imports)
+        if (!FindProvidedTypeLibrary(imported))
+            return TYPE_E_CANTLOADLIBRARY;
     return HRESULT_FROM_WIN32(RegisterLibrary(library, fullPath, helpDir));
 }
 

@@ -20,8 +20,10 @@ const com::TypeInterfaceDescription kInterfaces[] = {
 const com::TypeClassDescription kClasses[] = {
     {u"TestObject", &CLSID_TestObject, u"TestObject Class", &IID_ITestObject},
 };
+const LPCOLESTR kImports[] = {u"stdole2.tlb"};
 const com::TypeLibraryDescription kTypeLibrary = {
-    u"TESTSERVERLib", &LIBID_TestServerLib, 1, 0, u"TestServer 1.0 Type Library", kInterfaces, kClasses};
+    u"TESTSERVERLib", &LIBID_TestServerLib, 1, 0, u"TestServer 1.0 Type Library", kInterfaces, kClasses,
+    kImports};
 
 constexpr char16_t kTestObjectScript[] = uR"(HKCR
 {
