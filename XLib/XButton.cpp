@@ -222,8 +222,7 @@ void CXButton::OnTimer(UINT_PTR) {
         PostCommand(m_holdCommand);
     m_state &= ~kPressed;
     ::ReleaseCapture();
-    // The stylus may be lifted anywhere now: the button shows itself released at once.
-    Repaint();
+    // No repaint: the pressed frame stays until the button's next repaint, the lift over it.
 }
 
 void CXButton::OnSetFocus(CWnd*) {
