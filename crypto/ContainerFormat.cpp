@@ -2,16 +2,15 @@
 
 #include <cstring>
 
+#include "AesEngine.h"
 #include "Md5.h"
 
 void EncryptBlocks(const AesKeySchedule* schedule, const uint8_t* in, uint8_t* out, uint32_t length) {
-    for (uint32_t offset = 0; offset < length; offset += 16)
-        AesEncryptBlock(in + offset, out + offset, schedule);
+    AesEncryptBlocks(ActiveAesEngine(), schedule, in, out, length);
 }
 
 void DecryptBlocks(const AesKeySchedule* schedule, const uint8_t* in, uint8_t* out, uint32_t length) {
-    for (uint32_t offset = 0; offset < length; offset += 16)
-        AesDecryptBlock(in + offset, out + offset, schedule);
+    AesDecryptBlocks(ActiveAesEngine(), schedule, in, out, length);
 }
 
 void DerivePasswordKey(const char16_t* password, uint32_t maxUnits, uint8_t key[16]) {

@@ -61,7 +61,8 @@ constexpr uint32_t kTrailerSize = sizeof(CONTAINER_TRAILER);
 constexpr uint32_t kMaxContainerSize = 0xFFFFFE00u;
 
 // Encrypt or decrypt length bytes (a multiple of 16) as independent 16-byte blocks; in and out may be
-// the same buffer. The schedule must be of the matching direction.
+// the same buffer. The schedule must be of the matching direction. They run on the processor's AES
+// instructions where it has them (AesEngine.h), with the same bytes as AesEncryptBlock/AesDecryptBlock.
 void EncryptBlocks(const AesKeySchedule* schedule, const uint8_t* in, uint8_t* out, uint32_t length);
 void DecryptBlocks(const AesKeySchedule* schedule, const uint8_t* in, uint8_t* out, uint32_t length);
 
