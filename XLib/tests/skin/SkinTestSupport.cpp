@@ -2,9 +2,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "../PngTestSupport.h"
 #include "crt/Utf8.h"
+#include "kernel/DeviceRoot.h"
 #include "user/DialogTemplate.h"
 
 namespace skintest {
@@ -67,12 +69,11 @@ BOOL CSkinHost::OnNotify(WPARAM, LPARAM lParam, LRESULT* pResult) {
 }
 
 void SkinTest::WriteDeviceFile(std::u16string_view path, std::string_view bytes) {
-    std::filesystem::path host = m_root.Store();
-    std::string relative = crt::ToUtf8(path);
-    for (char& c : relative)
-        if (c == '\\')
-            c = '/';
-    host /= relative.substr(relative.find_first_not_of('/'));
+    // Folders already there are matched without regard to case, as every device path is.
+    const std::optional<std::filesystem::path> mapped =
+        kernel::DeviceToHostPath(std::u16string(path).c_str(), nullptr);
+    ASSERT_TRUE(mapped) << crt::ToUtf8(path);
+    const std::filesystem::path& host = *mapped;
     std::filesystem::create_directories(host.parent_path());
     std::ofstream(host, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
