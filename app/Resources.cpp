@@ -10,6 +10,7 @@
 #include "commctrl/CommCtrl.h"
 #include "gdi/Gdi.h"
 #include "kernel/Resources.h"
+#include "kernel/Version.h"
 #include "user/Controls.h"
 #include "user/DialogTemplate.h"
 #include "user/Menu.h"
@@ -202,6 +203,23 @@ const std::vector<uint8_t> kTrayIconBits = PadlockIconImage(RGB(0xE0, 0xB0, 0x30
 const std::vector<uint8_t> kMainIconGroup = IconGroup(kMainIconBits, kMainIconImage);
 const std::vector<uint8_t> kTrayIconGroup = IconGroup(kTrayIconBits, kTrayIconImage);
 
+// The program's version resource, in US English with the Windows Latin 1 code page.
+VS_FIXEDFILEINFO ProgramFixedVersion() {
+    VS_FIXEDFILEINFO fixed{};
+    fixed.dwSignature = VS_FFI_SIGNATURE;
+    fixed.dwStrucVersion = VS_FFI_STRUCVERSION;
+    fixed.dwFileVersionMS = 0x00010000;
+    fixed.dwProductVersionMS = 0x00010000;
+    fixed.dwFileOS = 0x00050004;   // the handheld's OS on its 32-bit windows
+    fixed.dwFileType = 0x00000001; // an application
+    return fixed;
+}
+const kernel::VersionResourceBytes kVersion(ProgramFixedVersion(), u"040904E4",
+                                            {{u"FileDescription", u"FerrovaneEx"},
+                                             {u"FileVersion", u"1, 0, 0, 0"},
+                                             {u"ProductName", u"Ferrovane"},
+                                             {u"ProductVersion", u"1, 0, 0, 0"}});
+
 // The string block of ids 57344 to 57359: a unit count and the units for each, the application's name first.
 constexpr char16_t kAppNameBlock[] = {11,   u'F', u'e', u'r', u'r', u'o', u'v', u'a', u'n',
                                       u'e', u'E', u'x', 0,    0,    0,    0,    0,    0,
@@ -223,6 +241,7 @@ const kernel::ResourceEntry kResources[] = {
     {RT_DIALOG, MAKEINTRESOURCE(IDD_FILE_DIALOG), kFileDialog.Data(), kFileDialog.Size()},
     {RT_TOOLBAR, MAKEINTRESOURCE(IDR_FILE_DIALOG_BAR), kFileDialogBar, sizeof kFileDialogBar},
     {RT_BITMAP, MAKEINTRESOURCE(IDR_FILE_DIALOG_BAR), kFileDialogBarImage.data(), kFileDialogBarImage.size()},
+    {RT_VERSION, MAKEINTRESOURCE(VS_VERSION_INFO), kVersion.Data(), kVersion.Size()},
 };
 const kernel::ResourceTable kResourceTable(kResources);
 
