@@ -48,9 +48,10 @@ public:
     // mount false it only marks every slot free.
     void AutoMountContainers(bool mount);
 
-    // The Startup folder's link to the program, as the box sets it.
+    // The Startup folder's link to the program, as the box sets it: m_linkExists says whether it was there
+    // before the action, the result whether it is there after it.
     enum class LinkAction { Test, Create, Delete };
-    void UpdateStartupLink(LinkAction action);
+    bool UpdateStartupLink(LinkAction action);
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -66,6 +67,8 @@ protected:
     afx_msg void ShowOpenPanel();
     afx_msg void ShowResizePanel();
     afx_msg void ShowChangePanel();
+    afx_msg void OnResizeButton();
+    afx_msg void OnPasswordButton();
     afx_msg void OnResizeSelected();
     afx_msg void OnChangeSelected();
     afx_msg void OnBrowse();
