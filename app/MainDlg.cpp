@@ -124,7 +124,7 @@ BOOL Main_Dlg::OnInitDialog() {
         m_trayIcon.Add(m_hWnd, kTrayMessage, m_trayIconImage);
 
     m_smallScreen = GetSystemMetrics(SM_CYSCREEN) <= 240;
-    if (!LoadSkin(ProgramSkinPath(m_smallScreen ? u"form240x240.xml" : u"form240x320.xml")))
+    if (!LoadSkin(SkinBesideProgram(m_smallScreen ? u"form240x240.xml" : u"form240x320.xml")))
         return FALSE;
     if (!m_newRequest)
         AutoMountContainers(true);
@@ -171,12 +171,9 @@ void Main_Dlg::OnPaint() {
         ShowLayer(u"main", true);
         ShowLayer(u"create", false);
         m_painted = true;
-        // Without LBS_NOINTEGRALHEIGHT the platform's list would shrink to whole rows of its first font.
-        constexpr DWORD kListStyle = WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | LBS_NOTIFY |
-                                     LBS_MULTIPLESEL | LBS_NOINTEGRALHEIGHT;
         const int fontHeight = m_smallScreen ? 12 : 14;
         const CRect listRect(5, 5, 145, m_smallScreen ? 167 : 240);
-        if (m_folderList.Create(kListStyle, listRect, this, IDC_MAIN_FOLDERS))
+        if (m_folderList.Create(kFolderListStyle, listRect, this, IDC_MAIN_FOLDERS))
             m_folderList.SetListFont(fontHeight, u"Arial", RGB(0, 0, 0), 0xAA0000, true, 1, 0xAAAAAA);
         if (!m_sizeSpin.Create(UDS_SETBUDDYINT | UDS_HORZ, CRect(136, 55, 168, 71), this, IDC_MAIN_SIZE_SPIN))
             MessageBoxW(m_hWnd, u"error creating spin", u"FerrovaneEx", MB_OK);

@@ -35,6 +35,10 @@ public:
 
     // The tray icon's callback message.
     static constexpr UINT kTrayMessage = WM_APP + 100;
+    // The style the folder list is created with. Without LBS_NOINTEGRALHEIGHT the platform's list would
+    // shrink to whole rows of its first font.
+    static constexpr DWORD kFolderListStyle =
+        WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | LBS_NOTIFY | LBS_MULTIPLESEL | LBS_NOINTEGRALHEIGHT;
 
     // Whether the start-up link exists (replaced at initialisation by a look at the Startup folder).
     bool m_linkExists = false;

@@ -20,11 +20,9 @@
 #include "SkinSupport.h"
 #include "XCheckBox.h"
 #include "commctrl/CommCtrl.h"
-#include "crt/Utf8.h"
 #include "devices/DeviceManager.h"
 #include "kernel/DeviceRoot.h"
 #include "kernel/Files.h"
-#include "kernel/Install.h"
 #include "kernel/Modules.h"
 #include "kernel/Program.h"
 #include "shell/FullScreen.h"
@@ -719,20 +717,24 @@ bool WriteThroughPlatform(const std::u16string& path, const std::string& text) {
     return ok;
 }
 
+// A program at the root of the store finds its form in "\skin".
+TEST_F(MainDlgTest, AProgramAtTheRootFindsItsForm) {
+    kernel::SetProgramDevicePath(u"\\ferrovane.exe");
+    InstallSkin(u"\\skin\\");
+    Main_Dlg dialog;
+    Run(dialog, [&](HWND window) {
+        EXPECT_TRUE(dialog.IsLayerVisible(u"main"));
+        EXPECT_NE(GetDlgItem(window, IDC_MAIN_EXIT), nullptr);
+        SendMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    });
+}
+
 // The auto-mount list on a volume that is full: the start-up reader cannot rewrite it without the entry
 // of a container that is gone, and the list stays whole.
 TEST_F(MainDlgServicesTest, AListThatCannotBeRewrittenStaysAsItWas) {
     // The program and its skin elsewhere, so that "\program files" can be a small volume of its own.
     kernel::SetProgramDevicePath(u"\\apps\\ferrovane.exe");
-    std::ifstream manifest(FERROVANE_SKIN_MANIFEST);
-    for (std::string line; std::getline(manifest, line);) {
-        const size_t tab = line.find('\t');
-        ASSERT_NE(tab, std::string::npos);
-        const std::filesystem::path host = line.substr(0, tab);
-        const std::u16string device =
-            u"\\apps\\skin\\" + crt::FromUtf8Exact(host.filename().string()).value_or(u"");
-        ASSERT_EQ(kernel::InstallDeviceFile(host, device.c_str()), 0u);
-    }
+    InstallSkin(u"\\apps\\skin\\");
     const std::optional<std::filesystem::path> programFiles =
         kernel::DeviceToHostPath(u"\\program files", nullptr);
     ASSERT_TRUE(programFiles);
