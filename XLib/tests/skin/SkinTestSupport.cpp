@@ -69,13 +69,19 @@ BOOL CSkinHost::OnNotify(WPARAM, LPARAM lParam, LRESULT* pResult) {
 }
 
 void SkinTest::WriteDeviceFile(std::u16string_view path, std::string_view bytes) {
-    // Folders already there are matched without regard to case, as every device path is.
-    const std::optional<std::filesystem::path> mapped =
+    // Folders already there are matched without regard to case, as every device path is; a path beyond
+    // what a device path may be is planted as it is written.
+    std::optional<std::filesystem::path> host =
         kernel::DeviceToHostPath(std::u16string(path).c_str(), nullptr);
-    ASSERT_TRUE(mapped) << crt::ToUtf8(path);
-    const std::filesystem::path& host = *mapped;
-    std::filesystem::create_directories(host.parent_path());
-    std::ofstream(host, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!host) {
+        std::string relative = crt::ToUtf8(path);
+        for (char& c : relative)
+            if (c == '\\')
+                c = '/';
+        host = m_root.Store() / relative.substr(relative.find_first_not_of('/'));
+    }
+    std::filesystem::create_directories(host->parent_path());
+    std::ofstream(*host, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 void SkinTest::WriteDeviceFile(std::u16string_view path, const Bytes& bytes) {
