@@ -102,8 +102,10 @@ void CXButton::ReleaseResources() {
 
 // --- Helpers -----------------------------------------------------------------------------------------------
 
+// The skinned dialog the button sits on, by its type: a dialog's run-time class record may name another
+// base (CAmount's names CDialog), and the tab order is the CXDialog's all the same.
 CXDialog* CXButton::ParentDialog() const {
-    return DYNAMIC_DOWNCAST(CXDialog, GetParent());
+    return dynamic_cast<CXDialog*>(GetParent());
 }
 
 int CXButton::CurrentFrame() const {

@@ -1,7 +1,12 @@
 #include "About.h"
 
+#include <cstdint>
+#include <vector>
+
 #include "ProgramSkin.h"
 #include "Resource.h"
+#include "kernel/Modules.h"
+#include "kernel/Version.h"
 
 IMPLEMENT_DYNAMIC(CAbout, CXDialog)
 
@@ -32,6 +37,23 @@ BOOL CAbout::OnInitDialog() {
         return FALSE;
     ShowLayer(u"about", true);
     return TRUE;
+}
+
+CString CAbout::GetFileVersion() {
+    WCHAR module[100] = {};
+    GetModuleFileNameW(nullptr, module, 100);
+    DWORD handle = 0;
+    const DWORD size = GetFileVersionInfoSizeW(module, &handle);
+    if (size == 0)
+        return CString();
+    std::vector<uint8_t> block(size);
+    if (!GetFileVersionInfoW(module, handle, size, block.data()))
+        return CString();
+    LPVOID value = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueW(block.data(), u"\\StringFileInfo\\040904E4\\FileVersion", &value, &length))
+        return CString();
+    return CString(static_cast<LPCWSTR>(value));
 }
 
 void CAbout::OnCountTap() {

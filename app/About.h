@@ -4,6 +4,7 @@
 // three the box grows to 200 x 180 in the middle of the screen and shows the skin's controls 131 and 135.
 
 #include "XDialog.h"
+#include "classlib/String.h"
 
 class CAbout : public CXDialog {
     DECLARE_DYNAMIC(CAbout)
@@ -11,6 +12,10 @@ public:
     explicit CAbout(CWnd* parent = nullptr);
 
     BOOL OnInitDialog() override;
+
+    // The program file's version text, the value "\StringFileInfo\040904E4\FileVersion" of its version
+    // information; empty when it has none. The box does not show it.
+    static CString GetFileVersion();
 
 protected:
     afx_msg void OnCountTap();

@@ -42,15 +42,22 @@ std::u16string Wide(const std::string& text) {
     return wide;
 }
 
-// Replaces the list by its lines without those from first to first + count - 1.
+// Replaces the list by its lines without those from first to first + count - 1. The list is replaced only
+// once every line has reached amount.tmp and it closed cleanly; otherwise the list stays as it was and the
+// half-written copy goes.
 bool Rewrite(const std::vector<std::string>& lines, size_t first, size_t count) {
-    {
-        File temp = Open(kTempPath, u"w");
-        if (!temp)
-            return false;
-        for (size_t i = 0; i < lines.size(); ++i)
-            if (i < first || i >= first + count)
-                std::fputs(lines[i].c_str(), temp.get());
+    File temp = Open(kTempPath, u"w");
+    if (!temp)
+        return false;
+    bool written = true;
+    for (size_t i = 0; i < lines.size() && written; ++i)
+        if (i < first || i >= first + count)
+            written = std::fputs(lines[i].c_str(), temp.get()) >= 0;
+    // The stream's buffer reaches the file at the close, where a full volume shows.
+    const bool closed = std::fclose(temp.release()) == 0;
+    if (!written || !closed) {
+        _wremove(kTempPath);
+        return false;
     }
     if (_wremove(kListPath) != 0)
         return false;

@@ -1,13 +1,16 @@
 #include "ContainerDlg.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "AutoMountList.h"
 #include "ContainerTrailer.h"
 #include "FileDialog.h"
 #include "MessageBox.h"
+#include "MountFolder.h"
 #include "ProgramSkin.h"
 #include "Resource.h"
 #include "crt/Crt.h"
@@ -35,6 +38,10 @@ constexpr WCHAR kReplacedSuffix[] = u".old";
 constexpr int kSuffixLength = 4;
 constexpr int kMaxText = static_cast<int>(kContainerTextUnits) - 1;
 constexpr DWORD kMountWait = 3000;
+// How long a new container's first mount is waited for while host programs hold its folder, and the pause
+// between two tries.
+constexpr DWORD kReleaseWait = 30000;
+constexpr DWORD kReleaseRetry = 1000;
 constexpr int kMinPassword = 8;
 constexpr uint64_t kKb = 1024;
 constexpr uint64_t kMb = 1048576;
@@ -104,18 +111,19 @@ uint64_t SizeInBytes(uint64_t count, uint64_t unit) {
     return __builtin_mul_overflow(count, unit, &bytes) ? UINT64_MAX : bytes;
 }
 
-CString NotEnoughMemoryText(DWORD freeBytes) {
+CString NotEnoughMemoryText(uint64_t freeBytes) {
     CString amount;
-    amount.Format(u"%u", freeBytes);
+    amount.Format(u"%lld", static_cast<long long>(std::min<uint64_t>(freeBytes, INT64_MAX)));
     return CString(u"Not enough memory.\n Memory available:\n") + amount + u" bytes.";
 }
 
-// The free bytes of the object store; nullopt-like false when they cannot be read.
-bool StoreFreeBytes(DWORD* freeBytes) {
-    STORE_INFORMATION store{};
-    if (!GetStoreInformation(&store))
+// The free bytes of the object store, whole (its store information stops at 4 GB); false when they cannot
+// be read.
+bool StoreFreeBytes(uint64_t* freeBytes) {
+    ULARGE_INTEGER available{};
+    if (!GetDiskFreeSpaceExW(nullptr, &available, nullptr, nullptr))
         return false;
-    *freeBytes = store.dwFreeSize;
+    *freeBytes = available.QuadPart;
     return true;
 }
 
@@ -140,6 +148,20 @@ bool WriteNewTrailer(const CONTAINER_PARAMS& record) {
     CloseHandle(file);
     SetLastError(written ? 0 : error);
     return written;
+}
+
+// Lets go of a new container's first mount, so that its trailer can be written. While host programs hold
+// its folder the platform answers ERROR_BUSY; the release is tried again for a bounded time. False when
+// the container stays mounted.
+bool ReleaseNewMount(HANDLE device) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (DeactivateDevice(device))
+            return true;
+        if (GetLastError() != ERROR_BUSY || GetTickCount() - start >= kReleaseWait)
+            return false;
+        Sleep(kReleaseRetry);
+    }
 }
 
 // Opens a container to copy files from or to, mounted at a folder of the root that is free; the handle,
@@ -216,23 +238,29 @@ bool CopyOneFile(const CString& from, const CString& to) {
         return false;
     }
     std::vector<uint8_t> buffer(64 * 1024);
-    bool ok = true;
-    for (;;) {
+    FILETIME created{};
+    FILETIME accessed{};
+    FILETIME written{};
+    bool ok = GetFileTime(source, &created, &accessed, &written);
+    while (ok) {
         DWORD read = 0;
-        DWORD written = 0;
+        DWORD done = 0;
         if (!ReadFile(source, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr)) {
             ok = false;
             break;
         }
         if (read == 0)
             break;
-        if (!WriteFile(target, buffer.data(), read, &written, nullptr) || written != read) {
+        if (!WriteFile(target, buffer.data(), read, &done, nullptr) || done != read) {
             if (GetLastError() == 0)
                 SetLastError(ERROR_DISK_FULL);
             ok = false;
             break;
         }
     }
+    // The copy keeps the original's times (the last write after the writes made it).
+    if (ok)
+        ok = SetFileTime(target, &created, &accessed, &written);
     const DWORD error = GetLastError();
     CloseHandle(target);
     CloseHandle(source);
@@ -240,8 +268,8 @@ bool CopyOneFile(const CString& from, const CString& to) {
     return ok;
 }
 
-// Copies the files and folders under one folder into another, with their attributes; false with the last
-// error of the first failure.
+// Copies the files and folders under one folder into another, with their attributes and the files' times
+// (the platform has no call that sets a folder's times); false with the last error of the first failure.
 bool CopyTree(const CString& from, const CString& to) {
     WIN32_FIND_DATAW data{};
     HANDLE search = FindFirstFileW(from + u"\\*", &data);
@@ -258,10 +286,12 @@ bool CopyTree(const CString& from, const CString& to) {
             ok = CreateDirectoryW(target, nullptr) && CopyTree(source, target);
         else
             ok = CopyOneFile(source, target);
+        // A copy is made with the archive bit: the original's bits replace whatever the copy got.
         const DWORD kept =
             FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
-        if (ok && (data.dwFileAttributes & kept) != 0)
-            ok = SetFileAttributesW(target, data.dwFileAttributes & kept);
+        const DWORD attributes = data.dwFileAttributes & kept;
+        if (ok)
+            ok = SetFileAttributesW(target, attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL);
     } while (ok && FindNextFileW(search, &data));
     const DWORD error = GetLastError();
     FindClose(search);
@@ -272,6 +302,13 @@ bool CopyTree(const CString& from, const CString& to) {
 }
 
 } // namespace
+
+bool WritePendingTrailer(const CONTAINER_PARAMS& record) {
+    if (WriteNewTrailer(record))
+        return true;
+    ShowError(kBoxWriteFailed, GetLastError());
+    return false;
+}
 
 int MessageBoxF(UINT flags, LPCWSTR format, ...) {
     WCHAR text[1024];
@@ -361,7 +398,7 @@ bool Container_Dlg::CheckInput() {
         // Counts compare as unsigned: a negative count is a huge one.
         const uint64_t count = static_cast<uint64_t>(m_sizeCount);
         const uint64_t bytes = SizeInBytes(count, m_sizeUnit);
-        DWORD freeBytes = 0;
+        uint64_t freeBytes = 0;
         if (StoreFreeBytes(&freeBytes) && bytes > freeBytes)
             return Refuse(NotEnoughMemoryText(freeBytes)), false;
         if (m_sizeUnit == kKb && count < kMinKb)
@@ -411,6 +448,7 @@ bool Container_Dlg::ReadFolderFromTrailer(CONTAINER_PARAMS& local) {
 }
 
 void Container_Dlg::CreateOrOpen() {
+    m_trailerPending = false;
     CONTAINER_PARAMS local{};
     if (m_prefilledFlag) {
         local = m_record;
@@ -439,22 +477,30 @@ void Container_Dlg::CreateOrOpen() {
     }
 
     ShowWaitCursor();
+    auto probe = std::make_unique<CMountFolderProbe>(local.folderName);
     HANDLE device = ActivateDeviceEx(kDriverKey, nullptr, 0, &local);
     DWORD error = GetLastError();
+    bool trailerPending = false;
     if (!m_openFlag && device != nullptr) {
         // The new disk is partitioned and formatted by now: let it go, write the trailer, open it.
         Sleep(kMountWait);
         ShowArrowCursor();
-        DeactivateDevice(device);
-        device = nullptr;
-        local.size = 0;
-        if (!WriteNewTrailer(local)) {
-            local.status = MOUNT_WRITE_FAILED;
-            error = GetLastError();
+        if (!ReleaseNewMount(device)) {
+            // Held by host programs beyond the wait: it stays the container's mount, and what is stored
+            // there is kept by the trailer written when it is unmounted.
+            trailerPending = true;
         } else {
-            Sleep(kMountWait);
-            device = ActivateDeviceEx(kDriverKey, nullptr, 0, &local);
-            error = GetLastError();
+            device = nullptr;
+            local.size = 0;
+            if (!WriteNewTrailer(local)) {
+                local.status = MOUNT_WRITE_FAILED;
+                error = GetLastError();
+            } else {
+                Sleep(kMountWait);
+                probe = std::make_unique<CMountFolderProbe>(local.folderName);
+                device = ActivateDeviceEx(kDriverKey, nullptr, 0, &local);
+                error = GetLastError();
+            }
         }
     }
 
@@ -471,10 +517,11 @@ void Container_Dlg::CreateOrOpen() {
     if (local.status == MOUNT_OK) {
         Sleep(kMountWait);
         // Whether the folder came up changes nothing: the mount stands either way.
-        PathExists(local.folderName);
+        m_mountFolder = probe->MountedFolder();
         ShowText(this, kTextMounted);
         m_record = local;
         m_device = device;
+        m_trailerPending = trailerPending;
     } else {
         if (local.status == MOUNT_OPEN_FAILED) {
             m_record = local;
@@ -558,6 +605,11 @@ bool Container_Dlg::UnmountForRewrite() {
         return false;
     }
     m_device = nullptr;
+    // A container whose first mount was held gets its trailer now, before its file is rewritten.
+    if (m_trailerPending) {
+        m_trailerPending = false;
+        WritePendingTrailer(m_record);
+    }
     return true;
 }
 
@@ -566,9 +618,11 @@ void Container_Dlg::RemountAfterRewrite(Rewrite rewrite, LPCWSTR doneText) {
     m_record.size = 0;
     m_record.status = MOUNT_OK;
     ShowWaitCursor();
+    const CMountFolderProbe probe(m_record.folderName);
     m_device = ActivateDeviceEx(kDriverKey, nullptr, 0, &m_record);
     const DWORD error = GetLastError();
     Sleep(kMountWait);
+    m_mountFolder = probe.MountedFolder();
     ShowArrowCursor();
     if (m_device == nullptr) {
         const int32_t status = m_record.status;
@@ -634,7 +688,7 @@ Container_Dlg::Rewrite Container_Dlg::ResizeContainer(uint64_t newSize) {
     if (newSize > kMaxKb * kKb)
         return Refuse(kTextTooBig), Rewrite::Refused;
     // The new container is built beside the old one before they are swapped.
-    DWORD freeBytes = 0;
+    uint64_t freeBytes = 0;
     if (StoreFreeBytes(&freeBytes) && newSize > freeBytes)
         return Refuse(NotEnoughMemoryText(freeBytes)), Rewrite::Refused;
     const CString path = FieldText(m_record.containerPath);

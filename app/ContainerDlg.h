@@ -12,7 +12,14 @@
 // unmounts the container while it rewrites the file and mounts it again with size 0 (open) afterwards:
 // when the rewrite failed after the unmount, the file is as it was, the container is mounted again and the
 // result is IDOK too, so that the caller files the new device handle; only a failed remount gives IDCANCEL.
-// A record handed back from a mount carries the size that the driver reports for the file.
+// A record handed back from a mount carries the size that the driver reports for the file, and
+// m_mountFolder the folder that the storage manager mounted it at. After a resize or password change whose
+// remount failed, m_device is NULL: the container is no longer mounted.
+//
+// A new container is mounted once to be made, let go so that its trailer can be written, and mounted
+// again. While host programs hold its new folder it cannot be let go; after a bounded wait the first mount
+// is handed back as the container's mount with m_trailerPending set: whoever unmounts it writes the
+// trailer then (WritePendingTrailer), so that what was stored there is not lost.
 
 #include <cstdint>
 
@@ -46,6 +53,8 @@ public:
     CString m_folder;          // create: the folder to mount under; after open: the trailer's name
     CONTAINER_PARAMS m_record{};
     HANDLE m_device = nullptr;
+    CString m_mountFolder;         // out: "\Folder" or "\Folder2", where the mount handed back lives
+    bool m_trailerPending = false; // in and out: the container of the record and device lacks its trailer
     int m_openFlag = 0;
     int m_prefilledFlag = 0;
     int m_resizeFlag = 0;
@@ -87,6 +96,10 @@ private:
     // The message of a driver status (and the platform error that came with the activation).
     void ReportActivation(int32_t status, DWORD error);
 };
+
+// Writes the trailer of a new container (its data key is its password key) over the last bytes of its
+// file, once the container is unmounted; tells the user in MessageBoxF when it cannot, and is false then.
+bool WritePendingTrailer(const CONTAINER_PARAMS& record);
 
 // Formats with the wide printf rules into 1024 units (longer texts are cut) and shows the platform's
 // message box without owner, captioned "FerrovaneEx", with MB_SETFOREGROUND | MB_TOPMOST added.

@@ -52,6 +52,8 @@ constexpr int kCommentColumnWidth = 60;
 // The screen the template is laid out for.
 constexpr int kLayoutWidth = 240;
 constexpr int kLayoutHeight = 320;
+// Pixels between the command bar's button and the title line.
+constexpr int kBarButtonGap = 2;
 
 // The title line's font, shared by every chooser and kept to the end of the program.
 HFONT g_titleFont = nullptr;
@@ -152,6 +154,7 @@ BOOL CPocketFileDialog::OnInitDialog() {
     if (m_commandBar.Create(this, WS_CHILD | WS_VISIBLE | CBRS_TOP, AFX_IDW_TOOLBAR)) {
         m_commandBar.LoadToolBar(IDR_FILE_DIALOG_BAR);
         m_commandBar.SetBarStyle(m_commandBar.GetBarStyle() | CBRS_SIZE_FIXED);
+        MakeRoomForTheBarButton();
     }
 
     m_list.InsertColumn(0, u"File name", LVCFMT_LEFT, kNameColumnWidth);
@@ -179,6 +182,21 @@ void CPocketFileDialog::FillTypeBox() {
         m_patterns.push_back(pattern);
     }
     m_typeBox.SetCurSel(0);
+}
+
+void CPocketFileDialog::MakeRoomForTheBarButton() {
+    // The bar lies under the title line, which would cover its up-folder button: the line starts after it.
+    CWnd* titleLine = GetDlgItem(IDC_FILE_TITLE);
+    RECT button{};
+    if (titleLine == nullptr ||
+        !m_commandBar.SendMessage(TB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&button)))
+        return;
+    m_commandBar.MapWindowPoints(this, &button);
+    CRect rect = RectInDialog(this, titleLine);
+    if (rect.left < button.right + kBarButtonGap) {
+        rect.left = button.right + kBarButtonGap;
+        titleLine->MoveWindow(&rect, FALSE);
+    }
 }
 
 void CPocketFileDialog::FitToScreen() {

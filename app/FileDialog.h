@@ -81,6 +81,8 @@ private:
     void AddEntries(const CString& pattern, EntryKind kind);
     void FillTypeBox();
     // Moves the controls for a screen other than 240 x 320.
+    // The title line moved off the command bar's button, so that the button shows and takes taps.
+    void MakeRoomForTheBarButton();
     void FitToScreen();
     static int CALLBACK CompareListItems(LPARAM lParam1, LPARAM lParam2, LPARAM lParamSort);
 

@@ -23,8 +23,8 @@ IMPLEMENT_DYNAMIC(Main_Dlg, CXDialog)
 BEGIN_MESSAGE_MAP(Main_Dlg, CXDialog)
 ON_COMMAND(IDC_MAIN_NEW, ShowCreatePanel)
 ON_COMMAND(IDC_MAIN_OPEN, ShowOpenPanel)
-ON_COMMAND(IDC_MAIN_RESIZE, ShowResizePanel)
-ON_COMMAND(IDC_MAIN_PASSWORD, ShowChangePanel)
+ON_COMMAND(IDC_MAIN_RESIZE, OnResizeButton)
+ON_COMMAND(IDC_MAIN_PASSWORD, OnPasswordButton)
 ON_COMMAND(IDC_MAIN_BROWSE, OnBrowse)
 ON_COMMAND(IDC_MAIN_PANEL_OK, OnPanelOK)
 ON_COMMAND(IDC_MAIN_PANEL_BACK, OnPanelBack)
@@ -88,10 +88,6 @@ int64_t ParseCount(const CString& text) {
     return negative ? -count : count;
 }
 
-bool SamePath(const CONTAINER_PARAMS& a, const CONTAINER_PARAMS& b) {
-    return std::char_traits<char16_t>::compare(a.containerPath, b.containerPath, kContainerTextUnits) == 0;
-}
-
 } // namespace
 
 Main_Dlg::Main_Dlg(CWnd* parent) : CXDialog(IDD_MAIN, parent) {
@@ -128,7 +124,7 @@ BOOL Main_Dlg::OnInitDialog() {
         m_trayIcon.Add(m_hWnd, kTrayMessage, m_trayIconImage);
 
     m_smallScreen = GetSystemMetrics(SM_CYSCREEN) <= 240;
-    if (!LoadSkin(ProgramSkinPath(m_smallScreen ? u"form240x240.xml" : u"form240x320.xml")))
+    if (!LoadSkin(SkinBesideProgram(m_smallScreen ? u"form240x240.xml" : u"form240x320.xml")))
         return FALSE;
     if (!m_newRequest)
         AutoMountContainers(true);
@@ -175,12 +171,9 @@ void Main_Dlg::OnPaint() {
         ShowLayer(u"main", true);
         ShowLayer(u"create", false);
         m_painted = true;
-        // Without LBS_NOINTEGRALHEIGHT the platform's list would shrink to whole rows of its first font.
-        constexpr DWORD kListStyle = WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | LBS_NOTIFY |
-                                     LBS_MULTIPLESEL | LBS_NOINTEGRALHEIGHT;
         const int fontHeight = m_smallScreen ? 12 : 14;
         const CRect listRect(5, 5, 145, m_smallScreen ? 167 : 240);
-        if (m_folderList.Create(kListStyle, listRect, this, IDC_MAIN_FOLDERS))
+        if (m_folderList.Create(kFolderListStyle, listRect, this, IDC_MAIN_FOLDERS))
             m_folderList.SetListFont(fontHeight, u"Arial", RGB(0, 0, 0), 0xAA0000, true, 1, 0xAAAAAA);
         if (!m_sizeSpin.Create(UDS_SETBUDDYINT | UDS_HORZ, CRect(136, 55, 168, 71), this, IDC_MAIN_SIZE_SPIN))
             MessageBoxW(m_hWnd, u"error creating spin", u"FerrovaneEx", MB_OK);
@@ -269,6 +262,13 @@ void Main_Dlg::ShowCreatePanel() {
     SetDlgItemText(IDC_MAIN_FOLDER, kDefaultFolder);
     SendDlgItemMessage(IDC_MAIN_PASSWORD_EDIT, EM_SETPASSWORDCHAR, u'*', 0);
     FullScreen(SHFS_HIDETASKBAR | SHFS_HIDESIPBUTTON);
+    // The resize panel lends the spin its own box and the Kb range: they come back to the size box.
+    if (m_sizeSpin.m_hWnd != nullptr)
+        m_sizeSpin.SetBuddy(GetDlgItem(IDC_MAIN_SIZE));
+    if (m_operation.m_sizeUnit == kMb)
+        SetSpinRange(kMbLowest, kMbHighest);
+    else
+        SetSpinRange(kKbLowest, kKbHighest);
     ShowChild(m_sizeSpin, true);
     FullScreen(SHFS_SHOWTASKBAR | SHFS_SHOWSIPBUTTON);
     m_newRequest = false;
@@ -328,6 +328,22 @@ bool Main_Dlg::TakeSelected() {
     m_current = m_table.Record(slot);
     m_currentDevice = m_table.Device(slot);
     return true;
+}
+
+// The "main" panel's resize and password buttons work on the selected container, those of "settings" on
+// the current one.
+void Main_Dlg::OnResizeButton() {
+    if (IsLayerVisible(u"main"))
+        OnResizeSelected();
+    else
+        ShowResizePanel();
+}
+
+void Main_Dlg::OnPasswordButton() {
+    if (IsLayerVisible(u"main"))
+        OnChangeSelected();
+    else
+        ShowChangePanel();
 }
 
 void Main_Dlg::OnResizeSelected() {
@@ -446,28 +462,41 @@ void Main_Dlg::OnPanelOK() {
     }
     }
 
+    const bool mounted = panel == Panel::Create || panel == Panel::Open;
+    // A rewrite works on the container's own slot, which knows whether its trailer is still to come.
+    const int rewritten = mounted ? -1 : m_table.SlotOfPath(m_current.containerPath);
     m_operation.m_record = m_current;
     m_operation.m_device = m_currentDevice;
+    m_operation.m_trailerPending = rewritten >= 0 && m_table.TrailerPending(rewritten);
     const INT_PTR result = m_operation.DoModal();
     m_operation.m_sizeUnit = unit;
+    if (rewritten >= 0 && m_operation.m_device == nullptr) {
+        // Unmounted for the rewrite and not mounted again: the slot goes, so that the list shows only
+        // what is mounted.
+        m_table.Forget(rewritten);
+        m_currentDevice = nullptr;
+    }
     if (result != IDOK) {
         ShowPanelOnly(panel);
         return;
     }
-    const bool mounted = panel == Panel::Create || panel == Panel::Open;
     if (mounted && m_operation.m_record.status == MOUNT_OK) {
         if (!StoreNewContainer()) {
             ShowPanelOnly(panel);
             return;
         }
     } else if (!mounted) {
-        // The container's own slot gets the record and handle that the operation left.
-        for (int slot = 0; slot <= m_table.LastUsed(); ++slot) {
-            if (m_table.IsUsed(slot) && SamePath(m_table.Record(slot), m_operation.m_record)) {
-                m_table.Record(slot) = m_operation.m_record;
-                m_table.SetDevice(slot, m_operation.m_device);
-                break;
-            }
+        // The container's own slot gets the record, handle and folder that the operation left.
+        // A container that was not in the table (its slot went with an earlier failed remount) joins it.
+        const int slot = m_table.SlotOfPath(m_operation.m_record.containerPath);
+        if (slot >= 0) {
+            m_table.Record(slot) = m_operation.m_record;
+            m_table.SetDevice(slot, m_operation.m_device);
+            m_table.SetMountFolder(slot, m_operation.m_mountFolder);
+            m_table.SetTrailerPending(slot, m_operation.m_trailerPending);
+        } else if (!StoreNewContainer()) {
+            ShowPanelOnly(panel);
+            return;
         }
     }
     m_current = m_operation.m_record;
@@ -483,7 +512,8 @@ bool Main_Dlg::StoreNewContainer() {
     CONTAINER_PARAMS& record = m_operation.m_record;
     if (record.folderName[0] == 0)
         CopyStringW(record.folderName, kContainerTextUnits, kDefaultFolder);
-    if (!m_table.Append(record, m_operation.m_device)) {
+    if (!m_table.Append(record, m_operation.m_device, m_operation.m_mountFolder,
+                        m_operation.m_trailerPending)) {
         // A container the table cannot hold could never be unmounted: it does not stay mounted.
         DeactivateDevice(m_operation.m_device);
         m_operation.m_device = nullptr;

@@ -35,6 +35,10 @@ public:
 
     // The tray icon's callback message.
     static constexpr UINT kTrayMessage = WM_APP + 100;
+    // The style the folder list is created with. Without LBS_NOINTEGRALHEIGHT the platform's list would
+    // shrink to whole rows of its first font.
+    static constexpr DWORD kFolderListStyle =
+        WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | LBS_NOTIFY | LBS_MULTIPLESEL | LBS_NOINTEGRALHEIGHT;
 
     // Whether the start-up link exists (replaced at initialisation by a look at the Startup folder).
     bool m_linkExists = false;
@@ -48,9 +52,10 @@ public:
     // mount false it only marks every slot free.
     void AutoMountContainers(bool mount);
 
-    // The Startup folder's link to the program, as the box sets it.
+    // The Startup folder's link to the program, as the box sets it: m_linkExists says whether it was there
+    // before the action, the result whether it is there after it.
     enum class LinkAction { Test, Create, Delete };
-    void UpdateStartupLink(LinkAction action);
+    bool UpdateStartupLink(LinkAction action);
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -66,6 +71,8 @@ protected:
     afx_msg void ShowOpenPanel();
     afx_msg void ShowResizePanel();
     afx_msg void ShowChangePanel();
+    afx_msg void OnResizeButton();
+    afx_msg void OnPasswordButton();
     afx_msg void OnResizeSelected();
     afx_msg void OnChangeSelected();
     afx_msg void OnBrowse();

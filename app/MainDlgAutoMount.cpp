@@ -88,9 +88,9 @@ void Main_Dlg::PromptAndMount(const std::u16string& path, const std::u16string& 
             ShowMessage(this, u"Wrong password.", FALSE);
             continue;
         }
-        // The name kept in the container wins over the list's; a file whose trailer cannot be read goes
-        // to the driver as it is, which tells the user why it does not mount.
-        if (!storedName.empty())
+        // The name kept in the container wins over the list's, also an empty one; a file whose trailer
+        // cannot be read goes to the driver as it is, which tells the user why it does not mount.
+        if (check == PasswordCheck::Right)
             CopyStringW(prompt.m_record.folderName, kContainerTextUnits, storedName.c_str());
         ShowWaitCursor();
         mounter.m_openFlag = 1;
@@ -110,7 +110,7 @@ void Main_Dlg::PromptAndMount(const std::u16string& path, const std::u16string& 
         CONTAINER_PARAMS record = mounter.m_record;
         if (record.folderName[0] == 0)
             CopyStringW(record.folderName, kContainerTextUnits, u"Encrypted Folder");
-        if (!m_table.InsertAtFront(record, mounter.m_device)) {
+        if (!m_table.InsertAtFront(record, mounter.m_device, mounter.m_mountFolder)) {
             // The table is full: a container it cannot hold could never be unmounted.
             DeactivateDevice(mounter.m_device);
             ShowMessage(this, u"\nToo many containers\n mounted.", FALSE);

@@ -14,7 +14,7 @@
 #include "user/Menu.h"
 #include "user/MessageBox.h"
 
-void Main_Dlg::UpdateStartupLink(LinkAction action) {
+bool Main_Dlg::UpdateStartupLink(LinkAction action) {
     WCHAR program[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, program, MAX_PATH);
     const std::u16string programPath(program);
@@ -23,7 +23,7 @@ void Main_Dlg::UpdateStartupLink(LinkAction action) {
     WCHAR startup[MAX_PATH] = {};
     if (!SHGetSpecialFolderPath(nullptr, startup, CSIDL_STARTUP, FALSE)) {
         MessageBoxW(nullptr, u"Can't create startup link.", u"FerrovaneEx", MB_OK);
-        return;
+        return false;
     }
     std::u16string link = std::u16string(startup) + u"\\" + fileName + u".lnk";
 
@@ -41,11 +41,16 @@ void Main_Dlg::UpdateStartupLink(LinkAction action) {
         DeleteFileW(link.c_str());
         break;
     }
+    return PathExists(link.c_str());
 }
 
 void Main_Dlg::OnStartupBox() {
     auto* box = dynamic_cast<CXCheckBox*>(GetDlgItem(IDC_MAIN_STARTUP));
-    UpdateStartupLink(box != nullptr && box->GetCheck() ? LinkAction::Create : LinkAction::Delete);
+    const bool exists =
+        UpdateStartupLink(box != nullptr && box->GetCheck() ? LinkAction::Create : LinkAction::Delete);
+    // The box shows whether the link is there: a link that could not be made leaves it clear.
+    if (box != nullptr)
+        box->SetCheck(exists);
 }
 
 void Main_Dlg::OnListContextMenu(NMHDR*, LRESULT* pResult) {
@@ -74,8 +79,10 @@ void Main_Dlg::OnExplore() {
     const int slot = SelectedSlot();
     if (slot < 0)
         return;
-    // The folder name as stored, without quotes: File Explorer takes it as its whole command line.
-    std::u16string commandLine(m_table.Record(slot).folderName);
+    // The folder the container is mounted at ("Folder2" when another took "Folder"), without quotes or
+    // backslash: File Explorer takes it as its whole command line.
+    const CString folder = m_table.MountFolder(slot);
+    std::u16string commandLine(static_cast<LPCWSTR>(folder) + (folder[0] == u'\\' ? 1 : 0));
     CreateProcessW(u"fexplore.exe", commandLine.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr,
                    nullptr, nullptr, nullptr);
 }

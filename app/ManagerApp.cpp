@@ -1,6 +1,7 @@
 #include "ManagerApp.h"
 
 #include "MainDlg.h"
+#include "ProgramSkin.h"
 #include "Resource.h"
 #include "XSplashScreen.h"
 #include "kernel/Modules.h"
@@ -24,22 +25,9 @@ void CManagerCommandLineInfo::ParseParam(LPCTSTR pszParam, BOOL, BOOL) {
         m_new = true;
 }
 
-namespace {
-
-// The splash image beside the program: the program's path cut after its last backslash.
-CString SplashImagePath() {
-    WCHAR module[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, module, MAX_PATH);
-    CString path(module);
-    const int slash = path.ReverseFind(u'\\');
-    return slash < 0 ? path : path.Left(slash + 1) + u"skin\\about.png";
-}
-
-} // namespace
-
 BOOL CManagerApp::InitInstance() {
     CXSplashScreen* splash = CXSplashScreen::GetInstance();
-    splash->Create(IDD_SPLASH, SplashImagePath());
+    splash->Create(IDD_SPLASH, SkinBesideProgram(u"about.png"));
     splash->CreateStatusLabel(5, 5, 0, 15, false);
     splash->SetStatusFont(u"Arial", 10, true, false);
     splash->SetStatusStyle(RGB(0, 0, 0), RGB(255, 255, 255), DT_CENTER | DT_VCENTER, true, 0, RGB(0, 0, 0));

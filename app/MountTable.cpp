@@ -1,5 +1,6 @@
 #include "MountTable.h"
 
+#include "ContainerDlg.h"
 #include "MessageBox.h"
 #include "ProgramSkin.h"
 #include "crt/WideString.h"
@@ -52,42 +53,88 @@ void CMountTable::FillList() {
         m_list->AddString(FolderOf(slot));
 }
 
-bool CMountTable::Append(const CONTAINER_PARAMS& record, HANDLE device) {
+CString CMountTable::MountFolder(int slot) const {
+    const CString& folder = m_folders[static_cast<size_t>(slot)];
+    return folder.IsEmpty() ? CString(u"\\") + FolderOf(slot) : folder;
+}
+
+int CMountTable::SlotOfPath(const char16_t* path) const {
+    for (int slot = 0; slot <= m_lastUsed; ++slot)
+        if (IsUsed(slot) &&
+            std::char_traits<char16_t>::compare(Record(slot).containerPath, path, kContainerTextUnits) == 0)
+            return slot;
+    return -1;
+}
+
+bool CMountTable::Append(const CONTAINER_PARAMS& record, HANDLE device, const CString& folder,
+                         bool trailerPending) {
     if (m_lastUsed >= kSlots - 1)
         return false;
     ++m_lastUsed;
-    Record(m_lastUsed) = record;
-    SetDevice(m_lastUsed, device);
+    Store(m_lastUsed, record, device, folder, trailerPending);
     if (m_list != nullptr)
         m_list->AddString(FolderOf(m_lastUsed));
     return true;
 }
 
-bool CMountTable::InsertAtFront(const CONTAINER_PARAMS& record, HANDLE device) {
+bool CMountTable::InsertAtFront(const CONTAINER_PARAMS& record, HANDLE device, const CString& folder,
+                                bool trailerPending) {
     if (m_lastUsed >= kSlots - 1)
         return false;
     ++m_lastUsed;
     for (int slot = m_lastUsed; slot > 0; --slot)
         MoveSlot(slot - 1, slot);
-    Record(0) = record;
-    SetDevice(0, device);
+    Store(0, record, device, folder, trailerPending);
     if (m_list != nullptr)
         m_list->InsertString(0, FolderOf(0));
     return true;
 }
 
+void CMountTable::Store(int slot, const CONTAINER_PARAMS& record, HANDLE device, const CString& folder,
+                        bool trailerPending) {
+    Record(slot) = record;
+    SetDevice(slot, device);
+    SetMountFolder(slot, folder);
+    SetTrailerPending(slot, trailerPending);
+}
+
 void CMountTable::MoveSlot(int from, int to) {
-    Record(to) = Record(from);
-    SetDevice(to, Device(from));
+    Store(to, Record(from), Device(from), m_folders[static_cast<size_t>(from)], TrailerPending(from));
+}
+
+void CMountTable::Clear(int slot) {
+    Record(slot).status = kFree;
+    SetDevice(slot, nullptr);
+    SetMountFolder(slot, CString());
+    SetTrailerPending(slot, false);
 }
 
 bool CMountTable::Unmount(int slot) {
     if (!DeactivateDevice(Device(slot)))
         return false;
-    Record(slot).status = kFree;
-    SetDevice(slot, nullptr);
+    // The trailer of a new container whose first mount was held goes on now, which keeps what it holds.
+    if (TrailerPending(slot))
+        WritePendingTrailer(Record(slot));
     MarkClosed(slot);
     return true;
+}
+
+void CMountTable::Forget(int slot) {
+    if (!IsUsed(slot))
+        return;
+    Clear(slot);
+    // The last slot fills the gap, in the table and in the list.
+    if (m_list != nullptr)
+        m_list->DeleteString(static_cast<UINT>(slot));
+    if (slot != m_lastUsed) {
+        MoveSlot(m_lastUsed, slot);
+        Clear(m_lastUsed);
+        if (m_list != nullptr) {
+            m_list->DeleteString(static_cast<UINT>(m_lastUsed - 1));
+            m_list->InsertString(slot, FolderOf(slot));
+        }
+    }
+    --m_lastUsed;
 }
 
 void CMountTable::UnmountSelected() {
@@ -103,16 +150,7 @@ void CMountTable::UnmountSelected() {
         ShowMessage(nullptr, u"\n\nCan't unmount file.", FALSE);
         return;
     }
-    // The last slot fills the gap, in the table and in the list.
-    m_list->DeleteString(static_cast<UINT>(item));
-    if (slot != m_lastUsed) {
-        MoveSlot(m_lastUsed, slot);
-        Record(m_lastUsed).status = kFree;
-        SetDevice(m_lastUsed, nullptr);
-        m_list->DeleteString(static_cast<UINT>(m_lastUsed - 1));
-        m_list->InsertString(slot, FolderOf(slot));
-    }
-    --m_lastUsed;
+    Forget(slot);
     ShowArrowCursor();
     ShowMessage(nullptr, u"\nContainer unmounted\n succesfully.", FALSE);
 }
@@ -129,6 +167,7 @@ void CMountTable::UnmountAll() {
             done = false;
             break;
         }
+        Clear(slot);
         if (m_list != nullptr)
             m_list->DeleteString(0);
         done = true;
@@ -141,8 +180,7 @@ void CMountTable::UnmountAll() {
                 continue;
             if (slot != to) {
                 MoveSlot(slot, to);
-                Record(slot).status = kFree;
-                SetDevice(slot, nullptr);
+                Clear(slot);
             }
             ++to;
         }

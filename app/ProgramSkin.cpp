@@ -7,9 +7,16 @@
 CString ProgramSkinPath(LPCWSTR fileName) {
     WCHAR module[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, module, MAX_PATH);
+    const CString path(module);
+    return path.ReverseFind(u'\\') <= 0 ? path : SkinBesideProgram(fileName);
+}
+
+CString SkinBesideProgram(LPCWSTR fileName) {
+    WCHAR module[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, module, MAX_PATH);
     CString path(module);
     const int slash = path.ReverseFind(u'\\');
-    if (slash <= 0)
+    if (slash < 0)
         return path;
     return path.Left(slash + 1) + u"skin\\" + fileName;
 }

@@ -10,6 +10,9 @@
 // The program file's path cut after its last backslash, then "skin\" and the file name. A program path
 // whose only backslash is its first character is answered unchanged (a skin load then fails).
 CString ProgramSkinPath(LPCWSTR fileName);
+// The same for the main dialog and the splash screen, which also serve a program at the root of the store
+// ("\ferrovane.exe" finds "\skin\..."); a program path without a backslash is answered unchanged.
+CString SkinBesideProgram(LPCWSTR fileName);
 
 // The wait cursor while an operation takes time, the arrow when it ends or shows a message.
 void ShowWaitCursor();

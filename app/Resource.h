@@ -14,6 +14,8 @@
 // Icons, menus, toolbars.
 #define IDR_MAINFRAME 128
 #define IDI_TRAY 129
+// The container files' icon, which their type's DefaultIcon names ("ferrovane.exe,-145").
+#define IDI_CONTAINER_FILE 145
 #define IDR_FOLDER_MENU 128
 #define IDR_FILE_DIALOG_BAR 2003
 

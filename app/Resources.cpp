@@ -10,6 +10,7 @@
 #include "commctrl/CommCtrl.h"
 #include "gdi/Gdi.h"
 #include "kernel/Resources.h"
+#include "kernel/Version.h"
 #include "user/Controls.h"
 #include "user/DialogTemplate.h"
 #include "user/Menu.h"
@@ -121,8 +122,8 @@ const user::MenuEntry kFolderMenuEntries[] = {
 };
 const user::MenuTemplateBytes kFolderMenu(kFolderMenuEntries);
 
-// The program's icons, a padlock on a coloured disc, as a 32 x 32 image of 32 bits an icon holds and the
-// group directory that names it.
+// The program's icons, a padlock on a coloured disc (the program, its tray icon) or on a sheet of paper
+// (its container files), as a 32 x 32 image of 32 bits an icon holds and the group directory that names it.
 void Put16(std::vector<uint8_t>& out, uint32_t value) {
     out.push_back(static_cast<uint8_t>(value));
     out.push_back(static_cast<uint8_t>(value >> 8));
@@ -133,8 +134,48 @@ void Put32(std::vector<uint8_t>& out, uint32_t value) {
 }
 
 constexpr int kIconSide = 32;
+constexpr COLORREF kPadlockColour = RGB(0x30, 0x30, 0x30);
 
-std::vector<uint8_t> PadlockIconImage(COLORREF disc) {
+// What a pixel (top-down) of an icon shows; not opaque where the icon is transparent.
+struct IconPixel {
+    COLORREF colour = 0;
+    bool opaque = false;
+};
+
+// The padlock's body with its keyhole and its shackle, over what lies behind it.
+IconPixel WithPadlock(int x, int y, IconPixel behind) {
+    const bool body = x >= 9 && x <= 22 && y >= 14 && y <= 25;
+    const bool shackle =
+        y >= 6 && y < 14 && ((x >= 11 && x <= 12) || (x >= 19 && x <= 20) || (y <= 7 && x >= 11 && x <= 20));
+    if (body && x >= 15 && x <= 16 && y >= 18 && y <= 21)
+        return behind;
+    if (body || shackle)
+        return {kPadlockColour, true};
+    return behind;
+}
+
+IconPixel PadlockOnDisc(int x, int y, COLORREF disc) {
+    const int dx = 2 * x + 1 - kIconSide, dy = 2 * y + 1 - kIconSide;
+    if (dx * dx + dy * dy > kIconSide * kIconSide)
+        return {};
+    return WithPadlock(x, y, {disc, true});
+}
+
+// A white sheet with a grey edge and its top-right corner folded, under the padlock.
+IconPixel PadlockOnSheet(int x, int y) {
+    if (x < 4 || x > 27 || y < 1 || y > 30)
+        return {};
+    const int corner = x - 20; // the fold runs from (20, 1) to (27, 8)
+    if (corner > y - 1)
+        return {};
+    const COLORREF edge = RGB(0x60, 0x60, 0x60);
+    const bool onEdge = x == 4 || x == 27 || y == 1 || y == 30 || corner == y - 1 || (x == 20 && y <= 8) ||
+                        (y == 8 && x >= 20);
+    return WithPadlock(x, y, {onEdge ? edge : RGB(0xFF, 0xFF, 0xFF), true});
+}
+
+template <typename Picture>
+std::vector<uint8_t> IconImage(Picture pixel) {
     std::vector<uint8_t> out;
     Put32(out, 40);
     Put32(out, kIconSide);
@@ -143,33 +184,19 @@ std::vector<uint8_t> PadlockIconImage(COLORREF disc) {
     Put16(out, 32);
     for (int i = 0; i < 6; ++i)
         Put32(out, 0);
-    // What a pixel (top-down) shows; alpha 0 where the icon is transparent.
-    auto pixel = [disc](int x, int y) -> std::pair<COLORREF, bool> {
-        const int dx = 2 * x + 1 - kIconSide, dy = 2 * y + 1 - kIconSide;
-        if (dx * dx + dy * dy > kIconSide * kIconSide)
-            return {0, false};
-        const bool body = x >= 9 && x <= 22 && y >= 14 && y <= 25;
-        const bool shackle = y >= 6 && y < 14 &&
-                             ((x >= 11 && x <= 12) || (x >= 19 && x <= 20) || (y <= 7 && x >= 11 && x <= 20));
-        if (body && x >= 15 && x <= 16 && y >= 18 && y <= 21)
-            return {disc, true};
-        if (body || shackle)
-            return {RGB(0x30, 0x30, 0x30), true};
-        return {disc, true};
-    };
     for (int y = kIconSide - 1; y >= 0; --y)
         for (int x = 0; x < kIconSide; ++x) {
-            const auto [colour, opaque] = pixel(x, y);
-            out.push_back(GetBValue(colour));
-            out.push_back(GetGValue(colour));
-            out.push_back(GetRValue(colour));
-            out.push_back(opaque ? 255 : 0);
+            const IconPixel shown = pixel(x, y);
+            out.push_back(GetBValue(shown.colour));
+            out.push_back(GetGValue(shown.colour));
+            out.push_back(GetRValue(shown.colour));
+            out.push_back(shown.opaque ? 255 : 0);
         }
     // The AND mask, rows of whole 32-bit words: 1 where transparent.
     for (int y = kIconSide - 1; y >= 0; --y) {
         uint32_t row = 0;
         for (int x = 0; x < kIconSide; ++x)
-            if (!pixel(x, y).second)
+            if (!pixel(x, y).opaque)
                 row |= 0x80000000u >> x;
         out.push_back(static_cast<uint8_t>(row >> 24));
         out.push_back(static_cast<uint8_t>(row >> 16));
@@ -177,6 +204,10 @@ std::vector<uint8_t> PadlockIconImage(COLORREF disc) {
         out.push_back(static_cast<uint8_t>(row));
     }
     return out;
+}
+
+std::vector<uint8_t> PadlockIconImage(COLORREF disc) {
+    return IconImage([disc](int x, int y) { return PadlockOnDisc(x, y, disc); });
 }
 
 std::vector<uint8_t> IconGroup(const std::vector<uint8_t>& image, uint16_t imageId) {
@@ -197,10 +228,30 @@ std::vector<uint8_t> IconGroup(const std::vector<uint8_t>& image, uint16_t image
 
 constexpr uint16_t kMainIconImage = 1;
 constexpr uint16_t kTrayIconImage = 2;
+constexpr uint16_t kContainerIconImage = 3;
 const std::vector<uint8_t> kMainIconBits = PadlockIconImage(RGB(0x1F, 0x6F, 0x8B));
 const std::vector<uint8_t> kTrayIconBits = PadlockIconImage(RGB(0xE0, 0xB0, 0x30));
+const std::vector<uint8_t> kContainerIconBits = IconImage(PadlockOnSheet);
 const std::vector<uint8_t> kMainIconGroup = IconGroup(kMainIconBits, kMainIconImage);
 const std::vector<uint8_t> kTrayIconGroup = IconGroup(kTrayIconBits, kTrayIconImage);
+const std::vector<uint8_t> kContainerIconGroup = IconGroup(kContainerIconBits, kContainerIconImage);
+
+// The program's version resource, in US English with the Windows Latin 1 code page.
+VS_FIXEDFILEINFO ProgramFixedVersion() {
+    VS_FIXEDFILEINFO fixed{};
+    fixed.dwSignature = VS_FFI_SIGNATURE;
+    fixed.dwStrucVersion = VS_FFI_STRUCVERSION;
+    fixed.dwFileVersionMS = 0x00010000;
+    fixed.dwProductVersionMS = 0x00010000;
+    fixed.dwFileOS = 0x00050004;   // the handheld's OS on its 32-bit windows
+    fixed.dwFileType = 0x00000001; // an application
+    return fixed;
+}
+const kernel::VersionResourceBytes kVersion(ProgramFixedVersion(), u"040904E4",
+                                            {{u"FileDescription", u"FerrovaneEx"},
+                                             {u"FileVersion", u"1, 0, 0, 0"},
+                                             {u"ProductName", u"Ferrovane"},
+                                             {u"ProductVersion", u"1, 0, 0, 0"}});
 
 // The string block of ids 57344 to 57359: a unit count and the units for each, the application's name first.
 constexpr char16_t kAppNameBlock[] = {11,   u'F', u'e', u'r', u'r', u'o', u'v', u'a', u'n',
@@ -215,6 +266,9 @@ const kernel::ResourceEntry kResources[] = {
     {RT_ICON, MAKEINTRESOURCE(kTrayIconImage), kTrayIconBits.data(), kTrayIconBits.size()},
     {RT_GROUP_ICON, MAKEINTRESOURCE(IDR_MAINFRAME), kMainIconGroup.data(), kMainIconGroup.size()},
     {RT_GROUP_ICON, MAKEINTRESOURCE(IDI_TRAY), kTrayIconGroup.data(), kTrayIconGroup.size()},
+    {RT_ICON, MAKEINTRESOURCE(kContainerIconImage), kContainerIconBits.data(), kContainerIconBits.size()},
+    {RT_GROUP_ICON, MAKEINTRESOURCE(IDI_CONTAINER_FILE), kContainerIconGroup.data(),
+     kContainerIconGroup.size()},
     {RT_DIALOG, MAKEINTRESOURCE(IDD_ABOUT), kAbout.Data(), kAbout.Size()},
     {RT_DIALOG, MAKEINTRESOURCE(IDD_MESSAGE_BOX), kMessageBox.Data(), kMessageBox.Size()},
     {RT_DIALOG, MAKEINTRESOURCE(IDD_AMOUNT), kAmount.Data(), kAmount.Size()},
@@ -223,6 +277,7 @@ const kernel::ResourceEntry kResources[] = {
     {RT_DIALOG, MAKEINTRESOURCE(IDD_FILE_DIALOG), kFileDialog.Data(), kFileDialog.Size()},
     {RT_TOOLBAR, MAKEINTRESOURCE(IDR_FILE_DIALOG_BAR), kFileDialogBar, sizeof kFileDialogBar},
     {RT_BITMAP, MAKEINTRESOURCE(IDR_FILE_DIALOG_BAR), kFileDialogBarImage.data(), kFileDialogBarImage.size()},
+    {RT_VERSION, MAKEINTRESOURCE(VS_VERSION_INFO), kVersion.Data(), kVersion.Size()},
 };
 const kernel::ResourceTable kResourceTable(kResources);
 

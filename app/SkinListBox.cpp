@@ -334,15 +334,36 @@ void CSkinListBox::Press(PressKind kind) {
     Default();
 }
 
+int CSkinListBox::ItemAt(CPoint point) const {
+    const LRESULT hit = ::SendMessageW(m_hWnd, LB_ITEMFROMPOINT, 0, MAKELPARAM(point.x, point.y));
+    return HIWORD(hit) != 0 ? -1 : static_cast<int>(LOWORD(hit));
+}
+
+void CSkinListBox::SelectAlone(int item, SelectionStep step) {
+    // A list box that keeps several selections toggles the item under a press; here a press selects that
+    // item and only it.
+    if (item < 0 || !(GetStyle() & LBS_MULTIPLESEL))
+        return;
+    for (int i = 0; i < GetCount(); ++i) {
+        const bool wanted = i == item && step == SelectionStep::Done;
+        if ((GetSel(i) > 0) != wanted)
+            SetSel(i, wanted ? TRUE : FALSE);
+    }
+}
+
 void CSkinListBox::OnLButtonDown(UINT, CPoint point) {
     m_lastTapPoint = point;
     m_doubleTapDown = false;
+    // Every other item is let go and this one cleared, so that the list box's toggle selects it alone.
+    SelectAlone(ItemAt(point), SelectionStep::ToggledNext);
     Press(PressKind::Hold);
 }
 
-void CSkinListBox::OnLButtonDblClk(UINT, CPoint) {
-    // The list box takes the second press of a double tap as it is; its release reports NM_DBLCLK.
+void CSkinListBox::OnLButtonDblClk(UINT, CPoint point) {
+    // The list box takes the second press of a double tap without changing its selection; its release
+    // reports NM_DBLCLK, for the item under it.
     m_doubleTapDown = true;
+    SelectAlone(ItemAt(point), SelectionStep::Done);
     Default();
 }
 

@@ -8,7 +8,8 @@
 // view's would: a tap gives LVN_ITEMACTIVATE then NM_CLICK at the release; a stylus held for 300 ms gives
 // NM_RCLICK while an item is current, and the tap at the release; the second tap of a double tap gives
 // NM_DBLCLK at its release. The list box's own LBN_SELCHANGE reaches the parent too. The parent reads the
-// selection from the list itself.
+// selection from the list itself: a press on an item selects that item and only it, also in a list created
+// with LBS_MULTIPLESEL, so that the current selection is always the item last touched.
 
 #include "classlib/Controls.h"
 #include "classlib/Gdi.h"
@@ -80,6 +81,12 @@ protected:
 
 private:
     enum class PressKind { Hold, Tap };
+    // The item under a point of the client area; -1 outside the items.
+    int ItemAt(CPoint point) const;
+    // Whether the list box's own press handling toggles the item after this (a first press) or not.
+    enum class SelectionStep { ToggledNext, Done };
+    // In a list of several selections, leaves the item the only one selected once the step is done.
+    void SelectAlone(int item, SelectionStep step);
     // Focus, the hold timer or the tap's report, then the message being handled to the list box.
     void Press(PressKind kind);
     // Sends one bare notification to the parent; false when the list's window went away meanwhile.

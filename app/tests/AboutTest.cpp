@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
 
 #include "About.h"
 #include "Resource.h"
 #include "SkinSupport.h"
 #include "classlib/Geometry.h"
+#include "kernel/Modules.h"
 #include "user/TestSurface.h"
 
 namespace {
@@ -127,6 +129,16 @@ TEST_F(AboutTest, OnlyTheCornerTimerClearsTheCount) {
         }
         about.DestroyWindow();
     }
+}
+
+// The program's version text comes from its own version information, also when it runs from elsewhere;
+// a program path too long for the routine's buffer of 100 units gives none.
+TEST_F(AboutTest, TheFileVersionIsTheProgramsOwn) {
+    EXPECT_EQ(std::u16string(CAbout::GetFileVersion()), u"1, 0, 0, 0");
+    kernel::SetProgramDevicePath(u"\\ferrovane.exe");
+    EXPECT_EQ(std::u16string(CAbout::GetFileVersion()), u"1, 0, 0, 0");
+    kernel::SetProgramDevicePath(u"\\" + std::u16string(100, u'p') + u"\\ferrovane.exe");
+    EXPECT_EQ(std::u16string(CAbout::GetFileVersion()), u"");
 }
 
 } // namespace

@@ -93,6 +93,31 @@ TEST_F(AmountTest, TheTypedPasswordComesBackWithItsStatus) {
     EXPECT_EQ(dialog.m_record.status, 0);
 }
 
+// The arrow keys move the focus between the skin's buttons, along the dialog's tab order.
+TEST_F(AmountTest, ArrowKeysMoveBetweenTheButtons) {
+    WriteSkin();
+    CAmount dialog;
+    Fill(dialog, u"\\a.fvc", u"A");
+    HWND afterRight = nullptr;
+    HWND afterLeft = nullptr;
+    HWND accept = nullptr;
+    HWND cancel = nullptr;
+    Run(dialog, [&](HWND window) {
+        accept = GetDlgItem(window, IDOK);
+        cancel = GetDlgItem(window, IDCANCEL);
+        SetFocus(accept);
+        user::test::PressKey(VK_RIGHT);
+        user::test::RunUntilIdle();
+        afterRight = GetFocus();
+        user::test::PressKey(VK_LEFT);
+        user::test::RunUntilIdle();
+        afterLeft = GetFocus();
+        SendMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_EQ(afterRight, cancel);
+    EXPECT_EQ(afterLeft, accept);
+}
+
 TEST_F(AmountTest, LongLabelsAreCutAndTheDialogReturnsToItsPlace) {
     WriteSkin();
     CAmount dialog;

@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "Aes.h"
@@ -25,6 +26,7 @@
 #include "Resource.h"
 #include "SkinTestSupport.h"
 #include "crt/Crt.h"
+#include "crt/Utf8.h"
 #include "devices/DeviceManager.h"
 #include "kernel/Kernel.h"
 #include "user/MessageBox.h"
@@ -250,13 +252,16 @@ std::string ListText() {
 // Every refusal: its text in the skinned box, status -1, IDCANCEL, nothing listed, created or mounted.
 TEST_F(ContainerDlgTest, RefusedInputIsToldAndChangesNothing) {
     ASSERT_TRUE(CreateDirectoryW(u"\\Existing", nullptr));
-    STORE_INFORMATION store{};
-    ASSERT_TRUE(GetStoreInformation(&store));
-    WCHAR freeText[16];
-    swprintf(freeText, 16, u"%u", store.dwFreeSize);
-    const std::u16string notEnough =
-        std::u16string(u"Not enough memory.\n Memory available:\n") + freeText + u" bytes.";
-    const int64_t overStore = static_cast<int64_t>(store.dwFreeSize / kKb + 1);
+    // The store's whole free space, also beyond the 4 GB its store information holds; other programs
+    // change it while the test runs, so the text's figure is checked against the figures around it.
+    auto freeBytes = [] {
+        ULARGE_INTEGER available{};
+        EXPECT_TRUE(GetDiskFreeSpaceExW(nullptr, &available, nullptr, nullptr));
+        return static_cast<int64_t>(available.QuadPart);
+    };
+    const int64_t freeBefore = freeBytes();
+    const std::u16string notEnough = u"Not enough memory.\n Memory available:\n";
+    const int64_t overStore = freeBefore / static_cast<int64_t>(kMb) + 1;
 
     struct Case {
         bool open;
@@ -274,7 +279,7 @@ TEST_F(ContainerDlgTest, RefusedInputIsToldAndChangesNothing) {
         {false, u"", folder, 100, kKb, good, u"WARNING:\nPlease enter the\n container path."},
         {false, path, u"", 100, kKb, good, u"\nWARNING:\nEnter the name of the \nencrypted folder please!"},
         {false, path, u"Existing", 100, kKb, good, u"\nWARNING:\nExisting folder name!\n Try another."},
-        {false, path, folder, overStore, kKb, good, notEnough},
+        {false, path, folder, overStore, kMb, good, notEnough},
         {false, path, folder, 99, kKb, good, kTooSmall},
         {false, path, folder, 425001, kKb, good, kTooBig},
         {false, path, folder, 416, kMb, good, kTooBig},
@@ -304,7 +309,19 @@ TEST_F(ContainerDlgTest, RefusedInputIsToldAndChangesNothing) {
             SetCreate(dialog, c.path, c.folder, c.count, c.unit, c.password);
         const Outcome outcome = Run(dialog, 1);
         EXPECT_EQ(outcome.result, IDCANCEL);
-        EXPECT_EQ(outcome.shown, std::vector<std::u16string>{c.text});
+        if (c.text == notEnough) {
+            const int64_t freeAfter = freeBytes();
+            ASSERT_EQ(outcome.shown.size(), 1u);
+            const std::u16string& shown = outcome.shown[0];
+            ASSERT_EQ(shown.substr(0, notEnough.size()), notEnough);
+            ASSERT_EQ(shown.substr(shown.size() - 7), u" bytes.");
+            const int64_t figure = std::stoll(crt::ToUtf8(shown.substr(notEnough.size())));
+            constexpr int64_t kSlack = 256 * static_cast<int64_t>(kMb);
+            EXPECT_GE(figure, std::min(freeBefore, freeAfter) - kSlack);
+            EXPECT_LE(figure, std::max(freeBefore, freeAfter) + kSlack);
+        } else {
+            EXPECT_EQ(outcome.shown, std::vector<std::u16string>{c.text});
+        }
         EXPECT_TRUE(outcome.boxes.empty());
         EXPECT_EQ(dialog.m_record.status, -1);
         EXPECT_EQ(dialog.m_device, kUntouched);
@@ -652,7 +669,43 @@ TEST_F(ContainerDlgTest, ResizeKeepsEveryFileOrRefuses) {
     ASSERT_TRUE(WriteDeviceBytes(u"\\Growing\\first.bin", first));
     ASSERT_TRUE(CreateDirectoryW(u"\\Growing\\sub", nullptr));
     ASSERT_TRUE(WriteDeviceBytes(u"\\Growing\\sub\\second.bin", second));
+    // Times of long ago, and attributes without the archive bit that every new file gets.
+    const SYSTEMTIME old{2001, 2, 0, 3, 4, 5, 6, 0};
+    FILETIME oldTime{};
+    ASSERT_TRUE(SystemTimeToFileTime(&old, &oldTime));
+    for (const char16_t* name : {u"\\Growing\\first.bin", u"\\Growing\\sub\\second.bin"}) {
+        HANDLE file = CreateFileW(name, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        EXPECT_TRUE(SetFileTime(file, &oldTime, &oldTime, &oldTime));
+        CloseHandle(file);
+    }
     ASSERT_TRUE(SetFileAttributesW(u"\\Growing\\sub\\second.bin", FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(SetFileAttributesW(u"\\Growing\\first.bin", FILE_ATTRIBUTE_NORMAL));
+    ASSERT_TRUE(SetFileAttributesW(u"\\Growing\\sub", FILE_ATTRIBUTE_HIDDEN));
+    // What a search tells of each entry: its attributes and its times.
+    auto entries = [] {
+        std::vector<std::tuple<std::u16string, DWORD, uint64_t, uint64_t>> found;
+        for (const char16_t* pattern : {u"\\Growing\\*", u"\\Growing\\sub\\*"}) {
+            WIN32_FIND_DATAW data{};
+            HANDLE search = FindFirstFileW(pattern, &data);
+            if (search == INVALID_HANDLE_VALUE)
+                continue;
+            do {
+                auto ticks = [](const FILETIME& time) {
+                    return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+                };
+                // A folder's times cannot be set; its attributes can.
+                const bool folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+                found.emplace_back(data.cFileName, data.dwFileAttributes,
+                                   folder ? 0 : ticks(data.ftLastWriteTime),
+                                   folder ? 0 : ticks(data.ftCreationTime));
+            } while (FindNextFileW(search, &data));
+            FindClose(search);
+        }
+        return found;
+    };
+    const auto original = entries();
+    ASSERT_EQ(original.size(), 3u);
     auto setResize = [&](int64_t kb) {
         const CONTAINER_PARAMS record = dialog.m_record;
         const HANDLE device = dialog.m_device;
@@ -689,6 +742,7 @@ TEST_F(ContainerDlgTest, ResizeKeepsEveryFileOrRefuses) {
     EXPECT_EQ(outcome.result, IDOK);
     EXPECT_EQ(outcome.shown, std::vector<std::u16string>{u"\n\nContainer resizing ok"});
     EXPECT_EQ(dialog.m_sizeCount, 300 * 1024);
+    EXPECT_EQ(entries(), original) << "the times and attributes of the copies";
     EXPECT_EQ(std::u16string(dialog.m_folder), u"Growing");
     EXPECT_EQ(dialog.m_record.size, 300u * 1024);
     EXPECT_EQ(dialog.m_record.status, MOUNT_OK);

@@ -13,8 +13,11 @@
 #include "Resource.h"
 #include "SkinTestSupport.h"
 #include "kernel/Files.h"
+#include "kernel/Modules.h"
+#include "kernel/Registry.h"
 #include "shell/FileInfo.h"
 #include "user/Dialog.h"
+#include "user/Icon.h"
 
 namespace {
 
@@ -190,11 +193,72 @@ TEST_F(FileDialogTest, ListsSubFoldersFirstThenTheFilesOfTheChosenType) {
     EXPECT_EQ(std::u16string(dialog.GetPathName()), u"");
 }
 
+// Once the container file type is registered as its registration script does it, container files show the
+// program's own icon for them (icon 145), a padlock on a sheet; other files keep the plain one.
+TEST_F(FileDialogTest, ContainerFilesShowTheProgramsIconForThem) {
+    kernel::SetProgramDevicePath(u"\\program files\\ferrovane\\ferrovane.exe");
+    auto setDefault = [](const std::u16string& key, const std::u16string& text) {
+        HKEY handle = nullptr;
+        ASSERT_EQ(
+            RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, 0, nullptr, &handle, nullptr),
+            ERROR_SUCCESS);
+        RegSetValueExW(handle, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                       static_cast<DWORD>((text.size() + 1) * 2));
+        RegCloseKey(handle);
+    };
+    setDefault(u".fvc", u"FerrovaneContainer");
+    setDefault(u"FerrovaneContainer\\DefaultIcon", u"\\program files\\ferrovane\\ferrovane.exe,-145");
+    WriteDataFolder();
+    CPocketFileDialog dialog(&m_main);
+    int containerIcon = kFile;
+    Run(dialog, u"\\Data\\", [&](HWND window) {
+        ChooseType(window, 1);
+        const std::vector<Row> rows = Rows(window);
+        ASSERT_EQ(rows.size(), 6u);
+        containerIcon = rows[2].icon;
+        for (size_t i = 2; i < 5; ++i)
+            EXPECT_EQ(rows[i].icon, containerIcon) << std::string(rows[i].name.begin(), rows[i].name.end());
+        EXPECT_EQ(rows[5].icon, kFile) << "notes.txt";
+        Cancel(window);
+    });
+    kernel::SetProgramDevicePath({});
+    // The shell's icon list keeps the type's icons to the end of the process.
+    m_objectsAtStart = gdi::OpenObjectCount();
+    ASSERT_GT(containerIcon, kFolder);
+    // The padlock's dark body in the middle of the white sheet.
+    HICON icon = shell::SystemIcon(containerIcon, false);
+    ASSERT_NE(icon, nullptr);
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 32, 32);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ previous = SelectObject(dc, bitmap);
+    DrawIconEx(dc, 0, 0, icon, 32, 32, 0, nullptr, DI_NORMAL);
+    EXPECT_EQ(GetPixel(dc, 10, 20), user::test::OnScreen(RGB(0x30, 0x30, 0x30)));
+    EXPECT_EQ(GetPixel(dc, 6, 28), user::test::OnScreen(RGB(0xFF, 0xFF, 0xFF)));
+    SelectObject(dc, previous);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+}
+
 TEST_F(FileDialogTest, TapsOpenFoldersAndTheBarButtonGoesUpToTheRootAndNoFurther) {
     WriteDataFolder();
     CPocketFileDialog dialog(&m_main);
     // An empty initial path is the root.
     Run(dialog, u"", [](HWND window) {
+        // The bar's button lies under no other control, so it shows whole and takes the tap.
+        HWND bar = GetDlgItem(window, AFX_IDW_TOOLBAR);
+        RECT button{};
+        ASSERT_TRUE(SendMessageW(bar, TB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&button)));
+        MapWindowPoints(bar, nullptr, reinterpret_cast<POINT*>(&button), 2);
+        for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
+             child = GetWindow(child, GW_HWNDNEXT)) {
+            RECT place = user::test::ScreenRect(child);
+            RECT overlap{};
+            if (child != bar && IsWindowVisible(child)) {
+                EXPECT_FALSE(IntersectRect(&overlap, &place, &button)) << "control " << GetDlgCtrlID(child);
+            }
+        }
         EXPECT_EQ(Folder(window), u"\\");
         TapRow(window, u"Data");
         EXPECT_EQ(Folder(window), u"\\Data\\");

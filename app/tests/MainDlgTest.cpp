@@ -16,12 +16,14 @@
 #include "MainDlg.h"
 #include "MountSupport.h"
 #include "Resource.h"
+#include "SkinListBox.h"
 #include "SkinSupport.h"
 #include "XCheckBox.h"
 #include "commctrl/CommCtrl.h"
 #include "devices/DeviceManager.h"
 #include "kernel/DeviceRoot.h"
 #include "kernel/Files.h"
+#include "kernel/Modules.h"
 #include "kernel/Program.h"
 #include "shell/FullScreen.h"
 #include "shell/Shell.h"
@@ -107,14 +109,45 @@ protected:
     }
     static std::u16string TextOf(HWND window, int id) { return user::test::Text(GetDlgItem(window, id)); }
     static bool Visible(HWND window, int id) { return IsWindowVisible(GetDlgItem(window, id)) != FALSE; }
-    // Selects the list item by tapping it.
-    static void TapItem(HWND window, int item) {
+    // The screen point in the middle of a list item.
+    static POINT ItemPoint(HWND window, int item) {
         HWND list = GetDlgItem(window, IDC_MAIN_FOLDERS);
         RECT rect{};
         SendMessageW(list, LB_GETITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&rect));
-        ASSERT_TRUE(
-            user::test::TapWindow(list, POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}));
+        POINT point{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+        ClientToScreen(list, &point);
+        return point;
+    }
+    // Selects the list item by tapping it, apart in time from any tap before.
+    static void TapItem(HWND window, int item) {
+        user::test::AdvanceTime(1000);
+        user::test::Tap(ItemPoint(window, item));
         user::test::RunUntilIdle();
+    }
+    // Holds the stylus on the item until its menu comes (answered by what the test scripted), then lifts it.
+    static void HoldItem(HWND window, int item) {
+        user::test::AdvanceTime(1000);
+        const POINT point = ItemPoint(window, item);
+        user::test::StylusDown(point);
+        user::test::RunUntilIdle();
+        user::test::AdvanceTime(CSkinListBox::kHoldTime);
+        user::test::StylusUp(point);
+        user::test::RunUntilIdle();
+    }
+    static void DoubleTapItem(HWND window, int item) {
+        user::test::AdvanceTime(1000);
+        user::test::Tap(ItemPoint(window, item));
+        user::test::Tap(ItemPoint(window, item));
+        user::test::RunUntilIdle();
+    }
+    static std::vector<int> SelectedItems(HWND window) {
+        HWND list = GetDlgItem(window, IDC_MAIN_FOLDERS);
+        std::vector<int> selected;
+        const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i)
+            if (SendMessageW(list, LB_GETSEL, static_cast<WPARAM>(i), 0) > 0)
+                selected.push_back(i);
+        return selected;
     }
 
     std::unique_ptr<apptest::LoadedDriver> m_driver;
@@ -225,10 +258,6 @@ protected:
         ExpectMessage();
         Command(window, IDC_MAIN_PANEL_OK);
     }
-    static void ListContextMenu(HWND window) {
-        NMHDR header{GetDlgItem(window, IDC_MAIN_FOLDERS), IDC_MAIN_FOLDERS, static_cast<UINT>(NM_RCLICK)};
-        SendMessageW(window, WM_NOTIFY, IDC_MAIN_FOLDERS, reinterpret_cast<LPARAM>(&header));
-    }
     // Whether the open popup menu draws a check mark beside the item.
     static bool MenuItemTicked(UINT id) {
         const std::optional<RECT> item = user::test::MenuItemRect(id);
@@ -240,6 +269,47 @@ protected:
                 if (user::test::ScreenPixel(x, y) != background)
                     return true;
         return false;
+    }
+
+    // This test program stands in for File Explorer, which writes down the command line it got.
+    static void InstallExplorer() {
+        const auto explorer = kernel::DeviceToHostPath(u"\\windows\\fexplore.exe", nullptr);
+        ASSERT_TRUE(explorer);
+        std::filesystem::create_directories(explorer->parent_path());
+        std::filesystem::copy_file("/proc/self/exe", *explorer,
+                                   std::filesystem::copy_options::overwrite_existing);
+    }
+    // The command line of the File Explorer started last, once it has written it down; empty when none
+    // started.
+    static std::string ExplorerCommandLine() {
+        const std::filesystem::path report = kernel::DeviceRoot() / kExplorerReport;
+        if (!user::test::RunUntil([&] { return std::filesystem::exists(report); }))
+            return {};
+        std::string commandLine;
+        std::getline(std::ifstream(report), commandLine);
+        std::filesystem::remove(report);
+        return commandLine;
+    }
+    // The folder name of a slot's record.
+    static std::u16string FolderOfSlot(const Main_Dlg& dialog, int slot) {
+        return dialog.MountTable().Record(slot).folderName;
+    }
+    static uint64_t FileSize(const std::u16string& path) {
+        WIN32_FIND_DATAW data{};
+        HANDLE search = FindFirstFileW(path.c_str(), &data);
+        if (search == INVALID_HANDLE_VALUE)
+            return 0;
+        FindClose(search);
+        return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    }
+    // Whether the container opens with the password (and lets go again).
+    static bool Opens(const std::u16string& path, const std::u16string& password) {
+        CONTAINER_PARAMS record = apptest::MakeRecord(path, password, u"Check", 0);
+        record.status = 0;
+        HANDLE device = ActivateDeviceEx(u"Drivers\\Builtin\\Ferrovane", nullptr, 0, &record);
+        if (device != nullptr)
+            DeactivateDevice(device);
+        return device != nullptr && record.status == MOUNT_OK;
     }
 
     std::vector<std::u16string> m_prompts;
@@ -369,13 +439,12 @@ TEST_F(MainDlgServicesTest, AutomountToggleAndTheContextMenuFollowTheList) {
             user::test::PressKey(VK_ESCAPE);
             user::test::RunUntilIdle();
         });
-        ListContextMenu(window);
+        HoldItem(window, 0);
         EXPECT_FALSE(ticked) << "not listed, although the resource has it checked";
 
         // The menu's item adds the entry, the button takes it out again.
         user::test::AnswerNextMenu(ID_FOLDER_AUTOMOUNT);
-        ListContextMenu(window);
-        user::test::RunUntilIdle();
+        HoldItem(window, 0);
         EXPECT_EQ(ReadList(), before + Entry("\\a.fvc", "A"));
         user::test::OnNextModal(ModalKind::Menu, u"", [&](const ModalInfo&) {
             user::test::RunUntilIdle();
@@ -383,7 +452,7 @@ TEST_F(MainDlgServicesTest, AutomountToggleAndTheContextMenuFollowTheList) {
             user::test::PressKey(VK_ESCAPE);
             user::test::RunUntilIdle();
         });
-        ListContextMenu(window);
+        HoldItem(window, 0);
         EXPECT_TRUE(ticked);
         Command(window, IDC_MAIN_AUTOMOUNT);
         EXPECT_EQ(ReadList(), before);
@@ -392,7 +461,6 @@ TEST_F(MainDlgServicesTest, AutomountToggleAndTheContextMenuFollowTheList) {
 }
 
 TEST_F(MainDlgServicesTest, TheStartupBoxKeepsTheLink) {
-    ASSERT_TRUE(CreateDirectoryW(u"\\Windows\\StartUp", nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
     WriteDeviceFile(kStartupLink, std::string("4#\"x\""));
     Main_Dlg dialog;
     Run(dialog, [&](HWND window) {
@@ -426,30 +494,359 @@ TEST_F(MainDlgServicesTest, TheStartupBoxKeepsTheLink) {
     });
 }
 
+// A fresh device has its Startup folder: ticking the box makes the link there. A link that cannot be made
+// leaves the box clear.
+TEST_F(MainDlgServicesTest, TheStartupLinkIsMadeOnAFreshDevice) {
+    EXPECT_NE(GetFileAttributesW(u"\\Windows\\StartUp") & FILE_ATTRIBUTE_DIRECTORY, 0u);
+    Main_Dlg dialog;
+    Run(dialog, [&](HWND window) {
+        auto* box = dynamic_cast<CXCheckBox*>(CWnd::FromHandle(GetDlgItem(window, IDC_MAIN_STARTUP)));
+        ASSERT_NE(box, nullptr);
+        EXPECT_FALSE(box->GetCheck());
+        ASSERT_TRUE(user::test::TapControl(window, IDC_MAIN_STARTUP));
+        user::test::RunUntilIdle();
+        EXPECT_TRUE(box->GetCheck());
+        WCHAR target[MAX_PATH] = {};
+        EXPECT_TRUE(SHGetShortcutTarget(kStartupLink, target, MAX_PATH));
+        ASSERT_TRUE(user::test::TapControl(window, IDC_MAIN_STARTUP));
+        user::test::RunUntilIdle();
+        EXPECT_FALSE(box->GetCheck());
+
+        // A file where the Startup folder should be.
+        ASSERT_TRUE(RemoveDirectoryW(u"\\Windows\\StartUp"));
+        WriteDeviceFile(u"\\Windows\\StartUp", std::string("not a folder"));
+        ASSERT_TRUE(user::test::TapControl(window, IDC_MAIN_STARTUP));
+        user::test::RunUntilIdle();
+        EXPECT_FALSE(box->GetCheck()) << "no link could be made";
+        SendMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    });
+}
+
 TEST_F(MainDlgServicesTest, ExploreStartsFileExplorerOnTheFolder) {
-    const auto explorer = kernel::DeviceToHostPath(u"\\windows\\fexplore.exe", nullptr);
-    ASSERT_TRUE(explorer);
-    std::filesystem::copy_file("/proc/self/exe", *explorer,
-                               std::filesystem::copy_options::overwrite_existing);
-    const std::filesystem::path report = kernel::DeviceRoot() / kExplorerReport;
+    InstallExplorer();
     MakeContainer(u"\\a.fvc", u"My Files");
     Main_Dlg dialog;
+    std::string commandLine;
     Run(dialog, [&](HWND window) {
         OpenThroughPanel(window, u"\\a.fvc", kPassword);
         // Nothing selected: nothing is started.
         SendMessageW(GetDlgItem(window, IDC_MAIN_FOLDERS), LB_SETSEL, FALSE, -1);
         Command(window, ID_FOLDER_EXPLORE);
-        TapItem(window, 0);
         user::test::AnswerNextMenu(ID_FOLDER_EXPLORE);
-        ListContextMenu(window);
-        EXPECT_TRUE(user::test::RunUntil([&] { return std::filesystem::exists(report); }));
+        HoldItem(window, 0);
+        commandLine = ExplorerCommandLine();
         SendMessageW(window, WM_COMMAND, IDCANCEL, 0);
     });
-    std::ifstream in(report);
-    std::string commandLine;
-    std::getline(in, commandLine);
     EXPECT_EQ(commandLine, "My Files");
 }
+
+// A and B open, B opened last and so selected: what the user touches is what the buttons, the hold's menu
+// and the double tap act on, and exactly that item shows selected.
+TEST_F(MainDlgServicesTest, TheButtonsTheMenuAndTheDoubleTapActOnTheTouchedItem) {
+    InstallExplorer();
+    MakeContainer(u"\\a.fvc", u"A");
+    MakeContainer(u"\\b.fvc", u"B");
+    MakeContainer(u"\\c.fvc", u"A"); // mounted at \A2 while the first A is up
+    Main_Dlg dialog;
+    Run(dialog, [&](HWND window) {
+        OpenThroughPanel(window, u"\\a.fvc", kPassword);
+        OpenThroughPanel(window, u"\\b.fvc", kPassword);
+        EXPECT_EQ(SelectedItems(window), std::vector<int>{1});
+
+        // Nothing selected: the main panel's resize button does nothing.
+        SendMessageW(GetDlgItem(window, IDC_MAIN_FOLDERS), LB_SETSEL, FALSE, -1);
+        ASSERT_TRUE(user::test::TapControl(window, IDC_MAIN_RESIZE));
+        user::test::RunUntilIdle();
+        EXPECT_TRUE(dialog.IsLayerVisible(u"main"));
+
+        TapItem(window, 0);
+        EXPECT_EQ(SelectedItems(window), std::vector<int>{0});
+        ASSERT_TRUE(user::test::TapControl(window, IDC_MAIN_RESIZE));
+        user::test::RunUntilIdle();
+        ASSERT_TRUE(dialog.IsLayerVisible(u"resize"));
+        EXPECT_EQ(TextOf(window, IDC_MAIN_CURRENT_SIZE), u"Current size: 1024 Kb");
+        SetText(window, IDC_MAIN_NEW_SIZE, u"2048");
+        ExpectMessage();
+        Command(window, IDC_MAIN_PANEL_OK);
+        EXPECT_EQ(m_messages.back(), u"\n\nContainer resizing ok");
+        EXPECT_EQ(FileSize(u"\\a.fvc"), 2048u * 1024);
+        EXPECT_EQ(FileSize(u"\\b.fvc"), 1024u * 1024);
+        EXPECT_EQ(dialog.MountTable().Record(0).size, 2048u * 1024);
+
+        TapItem(window, 0);
+        ASSERT_TRUE(user::test::TapControl(window, IDC_MAIN_PASSWORD));
+        user::test::RunUntilIdle();
+        ASSERT_TRUE(dialog.IsLayerVisible(u"change"));
+        SetText(window, IDC_MAIN_OLD_PASSWORD, kPassword);
+        SetText(window, IDC_MAIN_NEW_PASSWORD, u"new password");
+        SetText(window, IDC_MAIN_CONFIRM_PASSWORD, u"new password");
+        ExpectMessage();
+        Command(window, IDC_MAIN_PANEL_OK);
+        EXPECT_EQ(m_messages.back(), u"\n\nPassword changed");
+        EXPECT_EQ(std::u16string(dialog.MountTable().Record(0).password), u"new password");
+        EXPECT_EQ(std::u16string(dialog.MountTable().Record(1).password), kPassword);
+
+        // A tap on A, then a hold on B: its menu closes B.
+        TapItem(window, 0);
+        user::test::AnswerNextMenu(ID_FOLDER_CLOSE);
+        ExpectMessage();
+        HoldItem(window, 1);
+        EXPECT_EQ(m_messages.back(), u"\nContainer unmounted\n succesfully.");
+        EXPECT_FALSE(FolderExists(u"B"));
+        EXPECT_TRUE(FolderExists(u"A"));
+        EXPECT_EQ(Items(GetDlgItem(window, IDC_MAIN_FOLDERS)), std::vector<std::u16string>{u"A"});
+
+        // A double tap on the item that an open has just selected explores it; the second container
+        // under the name A is explored at its own folder.
+        OpenThroughPanel(window, u"\\b.fvc", kPassword);
+        DoubleTapItem(window, 1);
+        EXPECT_EQ(SelectedItems(window), std::vector<int>{1});
+        EXPECT_EQ(ExplorerCommandLine(), "B");
+        OpenThroughPanel(window, u"\\c.fvc", kPassword);
+        EXPECT_TRUE(FolderExists(u"A2"));
+        DoubleTapItem(window, 2);
+        EXPECT_EQ(ExplorerCommandLine(), "A2");
+        SendMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_TRUE(Opens(u"\\a.fvc", u"new password"));
+    EXPECT_TRUE(Opens(u"\\b.fvc", kPassword));
+}
+
+// The resize panel lends the spin its box and the Kb range; the create panel gets both back.
+TEST_F(MainDlgServicesTest, TheSizeArrowsStepTheSizeBoxAfterTheResizePanel) {
+    MakeContainer(u"\\a.fvc", u"A");
+    Main_Dlg dialog;
+    Run(dialog, [&](HWND window) {
+        OpenThroughPanel(window, u"\\a.fvc", kPassword);
+        HWND spin = GetDlgItem(window, IDC_MAIN_SIZE_SPIN);
+        RECT spinRect{};
+        GetClientRect(spin, &spinRect);
+        const POINT up{spinRect.right * 3 / 4, spinRect.bottom / 2};
+        auto showAfterResize = [&] {
+            TapItem(window, 0);
+            Command(window, IDC_MAIN_RESIZE);
+            ASSERT_TRUE(dialog.IsLayerVisible(u"resize"));
+            Command(window, IDC_MAIN_PANEL_BACK); // to "settings"
+            Command(window, IDC_MAIN_PANEL_BACK); // to "main"
+            Command(window, IDC_MAIN_NEW);
+            ASSERT_TRUE(dialog.IsLayerVisible(u"create"));
+        };
+        showAfterResize();
+        ASSERT_TRUE(user::test::TapWindow(spin, up));
+        user::test::RunUntilIdle();
+        EXPECT_EQ(TextOf(window, IDC_MAIN_SIZE), u"101");
+        EXPECT_EQ(TextOf(window, IDC_MAIN_NEW_SIZE), u"1024");
+
+        // In Mb the arrows stop at 415 Mb's neighbour 425, also after the resize panel.
+        Command(window, IDC_MAIN_UNIT_MB);
+        Command(window, IDC_MAIN_PANEL_BACK);
+        showAfterResize();
+        SetText(window, IDC_MAIN_SIZE, u"425");
+        ASSERT_TRUE(user::test::TapWindow(spin, up));
+        user::test::RunUntilIdle();
+        EXPECT_EQ(TextOf(window, IDC_MAIN_SIZE), u"425");
+        SendMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    });
+}
+
+// A container that the list mounted at start: its own size and, for an empty stored name, the program's.
+TEST_F(MainDlgServicesTest, AnAutoMountedContainerShowsItsSizeAndItsStoredName) {
+    MakeContainer(u"\\e.fvc", u"");
+    WriteList(Entry("\\e.fvc", "Listed"));
+    AnswerPrompt(kPassword);
+    ExpectMessage();
+    Main_Dlg dialog;
+    Run(dialog, [&](HWND window) {
+        EXPECT_EQ(Items(GetDlgItem(window, IDC_MAIN_FOLDERS)),
+                  std::vector<std::u16string>{u"Encrypted Folder"});
+        EXPECT_TRUE(FolderExists(u"Encrypted Folder"));
+        TapItem(window, 0);
+        Command(window, IDC_MAIN_RESIZE);
+        EXPECT_EQ(TextOf(window, IDC_MAIN_CURRENT_SIZE), u"Current size: 1024 Kb");
+        SendMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    });
+}
+
+// A resize or password change unmounts the container; when it cannot be mounted again its slot goes, so
+// that the list shows only what is mounted and unmounting everything works.
+TEST_F(MainDlgServicesTest, ARewriteWhoseRemountFailsLeavesNoDeadSlot) {
+    MakeContainer(u"\\a.fvc", u"A");
+    MakeContainer(u"\\b.fvc", u"B");
+    Main_Dlg dialog;
+    Run(dialog, [&](HWND window) {
+        OpenThroughPanel(window, u"\\a.fvc", kPassword);
+        OpenThroughPanel(window, u"\\b.fvc", kPassword);
+        TapItem(window, 0);
+        Command(window, IDC_MAIN_PASSWORD);
+        SetText(window, IDC_MAIN_OLD_PASSWORD, kPassword);
+        SetText(window, IDC_MAIN_NEW_PASSWORD, u"new password");
+        SetText(window, IDC_MAIN_CONFIRM_PASSWORD, u"new password");
+        // The driver's key is gone: the container is let go and rewritten, but cannot come back.
+        ASSERT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, u"Drivers\\Builtin\\Ferrovane"), ERROR_SUCCESS);
+        user::test::AnswerNextMessageBox(IDOK);
+        Command(window, IDC_MAIN_PANEL_OK);
+        EXPECT_FALSE(FolderExists(u"A"));
+        EXPECT_EQ(dialog.MountTable().LastUsed(), 0);
+        EXPECT_EQ(FolderOfSlot(dialog, 0), u"B");
+        Command(window, IDC_MAIN_PANEL_BACK);
+        EXPECT_EQ(Items(GetDlgItem(window, IDC_MAIN_FOLDERS)), std::vector<std::u16string>{u"B"});
+        ExpectMessage();
+        Command(window, IDC_MAIN_UNMOUNT_ALL);
+        EXPECT_EQ(m_messages.back(), u"\nContainers unmounted\n succesfully.");
+        EXPECT_FALSE(FolderExists(u"B"));
+        SendMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    });
+}
+
+// Device files read and written through the platform's calls, so also on a mounted volume.
+std::string ReadThroughPlatform(const std::u16string& path) {
+    HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return {};
+    std::string text(GetFileSize(file, nullptr), '\0');
+    DWORD read = 0;
+    ReadFile(file, text.data(), static_cast<DWORD>(text.size()), &read, nullptr);
+    CloseHandle(file);
+    return text.substr(0, read);
+}
+
+bool WriteThroughPlatform(const std::u16string& path, const std::string& text) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const bool ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                    written == text.size();
+    CloseHandle(file);
+    return ok;
+}
+
+// A program at the root of the store finds its form in "\skin".
+TEST_F(MainDlgTest, AProgramAtTheRootFindsItsForm) {
+    kernel::SetProgramDevicePath(u"\\ferrovane.exe");
+    InstallSkin(u"\\skin\\");
+    Main_Dlg dialog;
+    Run(dialog, [&](HWND window) {
+        EXPECT_TRUE(dialog.IsLayerVisible(u"main"));
+        EXPECT_NE(GetDlgItem(window, IDC_MAIN_EXIT), nullptr);
+        SendMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    });
+}
+
+// The auto-mount list on a volume that is full: the start-up reader cannot rewrite it without the entry
+// of a container that is gone, and the list stays whole.
+TEST_F(MainDlgServicesTest, AListThatCannotBeRewrittenStaysAsItWas) {
+    // The program and its skin elsewhere, so that "\program files" can be a small volume of its own.
+    kernel::SetProgramDevicePath(u"\\apps\\ferrovane.exe");
+    InstallSkin(u"\\apps\\skin\\");
+    const std::optional<std::filesystem::path> programFiles =
+        kernel::DeviceToHostPath(u"\\program files", nullptr);
+    ASSERT_TRUE(programFiles);
+    std::filesystem::remove_all(*programFiles);
+    apptest::MountedContainer volume =
+        apptest::MountNewContainer(u"\\vol.fvc", kPassword, u"program files", 256 * 1024);
+    // The volume goes before the driver does, whatever the test found.
+    const std::unique_ptr<void, BOOL (*)(HANDLE)> unmount(volume.device, DeactivateDevice);
+    ASSERT_EQ(volume.record.status, MOUNT_OK);
+    ASSERT_TRUE(FolderExists(u"program files"));
+    ASSERT_TRUE(CreateDirectoryW(u"\\program files\\ferrovane", nullptr));
+    const std::string list = automount::Preamble() + Entry("\\gone.fvc", "Gone") + Entry("\\b.fvc", "B");
+    ASSERT_TRUE(WriteThroughPlatform(automount::kListPath, list));
+    // Every cluster taken.
+    HANDLE filler =
+        CreateFileW(u"\\program files\\filler", GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(filler, INVALID_HANDLE_VALUE);
+    const std::vector<char> chunk(512, 'x');
+    DWORD written = 0;
+    while (WriteFile(filler, chunk.data(), static_cast<DWORD>(chunk.size()), &written, nullptr) &&
+           written == chunk.size()) {
+    }
+    CloseHandle(filler);
+
+    Main_Dlg dialog;
+    Run(dialog, [&](HWND window) {
+        EXPECT_TRUE(dialog.IsLayerVisible(u"main")) << "the skin loaded, and the list was read";
+        SendMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_EQ(ReadThroughPlatform(automount::kListPath), list);
+    EXPECT_EQ(GetFileAttributesW(automount::kTempPath), INVALID_FILE_ATTRIBUTES);
+}
+
+// A host program holds the new folder while a container is made, so that its first mount cannot be let
+// go for the trailer: a file stored there meanwhile survives, whether the folder is let go within the
+// program's wait or only later, and no mount is left that the program does not track.
+struct HeldCase {
+    const char* name;
+    apptest::FolderHolders::Holder holder;
+    int refusals;
+};
+
+class MainDlgHeldFolderTest : public MainDlgServicesTest, public ::testing::WithParamInterface<HeldCase> {};
+
+TEST_P(MainDlgHeldFolderTest, ACreateWhoseNewFolderIsHeldLosesNothing) {
+    using apptest::FolderHolders;
+    FolderHolders holders(GetParam().holder);
+    auto kept = [] {
+        const std::u16string path = std::u16string(u"\\Secret\\") + FolderHolders::kKeptName;
+        HANDLE file =
+            CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return std::string();
+        char text[128] = {};
+        DWORD read = 0;
+        ReadFile(file, text, sizeof text - 1, &read, nullptr);
+        CloseHandle(file);
+        return std::string(text, read);
+    };
+    Main_Dlg dialog;
+    dialog.m_newRequest = true;
+    Run(dialog, [&](HWND window) {
+        HWND list = GetDlgItem(window, IDC_MAIN_FOLDERS);
+        holders.HoldNextFolder(GetParam().refusals);
+        SetText(window, IDC_MAIN_PATH, u"\\new");
+        SetText(window, IDC_MAIN_FOLDER, u"Secret");
+        SetText(window, IDC_MAIN_PASSWORD_EDIT, kPassword);
+        ExpectMessage();
+        Command(window, IDC_MAIN_PANEL_OK);
+        if (!holders.Held()) {
+            // No host program can hold a folder that is not shared with the host.
+            SendMessageW(window, WM_COMMAND, IDCANCEL, 0);
+            return;
+        }
+        EXPECT_EQ(m_messages, std::vector<std::u16string>{u"\nContainer mounted\n successfully"});
+        EXPECT_GE(holders.Refused(), 1);
+        // The one container mounted is the one the list shows.
+        ASSERT_EQ(devices::ActiveDevices().size(), 1u);
+        EXPECT_EQ(Items(list), std::vector<std::u16string>{u"Secret"});
+        EXPECT_EQ(kept(), FolderHolders::kKeptText);
+
+        // Let go at last and unmounted through the program: the container opens with its password and
+        // keeps the file.
+        holders.LetGo();
+        TapItem(window, 0);
+        ExpectMessage();
+        Command(window, IDC_MAIN_UNMOUNT);
+        EXPECT_EQ(m_messages.back(), u"\nContainer unmounted\n succesfully.");
+        EXPECT_TRUE(devices::ActiveDevices().empty());
+        OpenThroughPanel(window, u"\\new.fvc", kPassword);
+        EXPECT_EQ(m_messages.back(), u"\nContainer mounted\n successfully");
+        EXPECT_EQ(kept(), FolderHolders::kKeptText);
+        SendMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    });
+    if (!holders.Held())
+        GTEST_SKIP() << "the mounted folder is not shared with host programs here";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Holders, MainDlgHeldFolderTest,
+    ::testing::Values(HeldCase{"FakeLetsGoInTime", apptest::FolderHolders::Holder::Fake, 2},
+                      HeldCase{"FakeHoldsOn", apptest::FolderHolders::Holder::Fake,
+                               apptest::FolderHolders::kAlways},
+                      HeldCase{"HostShellLetsGoInTime", apptest::FolderHolders::Holder::HostProcess, 2},
+                      HeldCase{"HostShellHoldsOn", apptest::FolderHolders::Holder::HostProcess,
+                               apptest::FolderHolders::kAlways}),
+    [](const ::testing::TestParamInfo<HeldCase>& info) { return std::string(info.param.name); });
 
 TEST_F(MainDlgTest, ACopyDataRequestAndTheTrayBringTheWindowBack) {
     Main_Dlg dialog;

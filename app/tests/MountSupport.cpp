@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "crt/Crt.h"
+#include "crt/Utf8.h"
 #include "devices/DeviceManager.h"
+#include "devices/StorageManager.h"
 #include "kernel/Errors.h"
 #include "kernel/Files.h"
 #include "kernel/Install.h"
@@ -65,6 +67,72 @@ MountedContainer MountNewContainer(const std::u16string& path, const std::u16str
     mounted.device = ActivateDeviceEx(kDriverKey, nullptr, 0, &mounted.record);
     EXPECT_EQ(mounted.record.status, MOUNT_OK);
     return mounted;
+}
+
+FolderHolders::FolderHolders(Holder holder) : m_holder(holder), m_storage(devices::GetBlockDeviceHandler()) {
+    devices::SetBlockDeviceHandler(this);
+}
+
+FolderHolders::~FolderHolders() {
+    LetGo();
+    devices::SetBlockDeviceHandler(m_storage);
+}
+
+void FolderHolders::HoldNextFolder(int refusals) {
+    m_armed = true;
+    m_refusals = refusals;
+    m_refused = 0;
+}
+
+void FolderHolders::LetGo() {
+    m_device.reset();
+    m_shell.reset();
+}
+
+void FolderHolders::DeviceArrived(const std::shared_ptr<devices::Device>& device) {
+    m_storage->DeviceArrived(device);
+    if (!m_armed)
+        return;
+    m_armed = false;
+    const std::optional<devices::MountInfo> mount = devices::MountOf(*device);
+    if (!mount)
+        return;
+    if (m_holder == Holder::Fake) {
+        // What a host program writes there goes through the platform's calls here.
+        const std::u16string file = mount->folder + u"\\" + kKeptName;
+        HANDLE kept = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        if (kept == INVALID_HANDLE_VALUE)
+            return;
+        DWORD written = 0;
+        WriteFile(kept, kKeptText, sizeof kKeptText - 1, &written, nullptr);
+        CloseHandle(kept);
+        m_device = device;
+        m_held = true;
+        return;
+    }
+    if (mount->sharing != devices::MountSharing::Shared)
+        return;
+    // A host shell writes the file, then stays in the folder until it is let go.
+    m_shell = std::make_unique<testing_support::HostHolder>(std::string("cd \"$1\" && printf '") + kKeptText +
+                                                                "' > " + crt::ToUtf8(kKeptName),
+                                                            mount->hostFolder);
+    m_held = m_shell->Holding();
+    if (m_held)
+        m_device = device;
+    else
+        m_shell.reset();
+}
+
+DWORD FolderHolders::DeviceRemoving(const std::shared_ptr<devices::Device>& device) {
+    if (device != m_device || m_device == nullptr)
+        return m_storage->DeviceRemoving(device);
+    const DWORD answer =
+        m_holder == Holder::Fake ? static_cast<DWORD>(ERROR_BUSY) : m_storage->DeviceRemoving(device);
+    if (answer != ERROR_BUSY)
+        return answer;
+    if (++m_refused == m_refusals)
+        LetGo();
+    return answer;
 }
 
 } // namespace apptest

@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "MainDlg.h"
 #include "MountSupport.h"
 #include "MountTable.h"
 #include "Resource.h"
+#include "SkinListBox.h"
 #include "SkinTestSupport.h"
 #include "devices/DeviceManager.h"
 #include "kernel/Errors.h"
@@ -44,16 +46,17 @@ protected:
         m_driver = std::make_unique<apptest::LoadedDriver>();
         m_host = std::make_unique<skintest::CSkinHost>();
         ASSERT_TRUE(m_host->Open());
-        ASSERT_TRUE(
-            m_list.Create(WS_CHILD | WS_VISIBLE | LBS_NOTIFY, CRect(0, 0, 200, 200), m_host.get(), 1009));
-        m_table.AttachList(&m_list);
+        // The folder list as the main dialog creates it.
+        ASSERT_TRUE(m_list->Create(Main_Dlg::kFolderListStyle, CRect(0, 0, 200, 200), m_host.get(), 1009));
+        m_list->SetListFont(14, u"Arial", RGB(0, 0, 0), 0xAA0000, true, 1, 0xAAAAAA);
+        m_table.AttachList(m_list.get());
     }
     void TearDown() override {
         // Whatever a test left mounted goes before the driver does.
         for (int slot = 0; slot <= m_table.LastUsed(); ++slot)
             if (m_table.IsUsed(slot))
                 DeactivateDevice(m_table.Device(slot));
-        m_list.DestroyWindow();
+        m_list.reset();
         m_host.reset();
         m_driver.reset();
         kernel::SetProgramDevicePath({});
@@ -71,11 +74,19 @@ protected:
             SendMessageW(info.window, WM_COMMAND, IDC_MESSAGE_OK, 0);
         });
     }
+    // Selects the item as the user does, with a tap on it apart in time from the tap before.
+    void TapItem(int item) {
+        CRect rect;
+        ASSERT_NE(m_list->GetItemRect(item, &rect), LB_ERR);
+        user::test::AdvanceTime(1000);
+        ASSERT_TRUE(user::test::TapWindow(m_list->m_hWnd, rect.CenterPoint()));
+        user::test::RunUntilIdle();
+    }
     std::vector<std::u16string> Items() {
         std::vector<std::u16string> items;
-        for (int i = 0; i < m_list.GetCount(); ++i) {
+        for (int i = 0; i < m_list->GetCount(); ++i) {
             CString text;
-            m_list.GetText(i, text);
+            m_list->GetText(i, text);
             items.emplace_back(static_cast<LPCWSTR>(text));
         }
         return items;
@@ -86,7 +97,7 @@ protected:
 
     std::unique_ptr<apptest::LoadedDriver> m_driver;
     std::unique_ptr<skintest::CSkinHost> m_host;
-    CListBox m_list;
+    std::unique_ptr<CSkinListBox> m_list = std::make_unique<CSkinListBox>();
     CMountTable m_table;
     std::vector<std::u16string> m_messages;
 };
@@ -98,7 +109,7 @@ TEST_F(MountTableTest, UnmountingTheSelectedOneKeepsTheListInStep) {
     EXPECT_EQ(Items(), (std::vector<std::u16string>{u"A", u"B", u"C"}));
     const HANDLE lastDevice = m_table.Device(2);
 
-    m_list.SetCurSel(0);
+    TapItem(0);
     ExpectMessage();
     m_table.UnmountSelected();
     EXPECT_EQ(m_messages, std::vector<std::u16string>{u"\nContainer unmounted\n succesfully."});
@@ -117,7 +128,6 @@ TEST_F(MountTableTest, UnmountingTheSelectedOneKeepsTheListInStep) {
 
     // Nothing left: no message at all.
     m_table.UnmountAll();
-    m_list.SetCurSel(-1);
     m_table.UnmountSelected();
     EXPECT_EQ(m_messages.size(), 2u);
 }
@@ -126,7 +136,7 @@ TEST_F(MountTableTest, TheSelectedContainerGoesAlsoWhenTwoShareAName) {
     Mount(u"first", u"Same");
     Mount(u"second", u"Same"); // mounted at \Same2, listed as "Same"
     const HANDLE first = m_table.Device(0);
-    m_list.SetCurSel(1);
+    TapItem(1);
     ExpectMessage();
     m_table.UnmountSelected();
     EXPECT_EQ(m_table.LastUsed(), 0);
@@ -161,27 +171,36 @@ TEST_F(MountTableTest, TheDriversOpenValueIsClearedOnlyWhereItsKeyExists) {
 }
 
 TEST_F(MountTableTest, ADeviceThatStaysKeepsItsContainerInTheTable) {
+    // Host programs hold B's folder: its device cannot be let go.
+    apptest::FolderHolders holders(apptest::FolderHolders::Holder::Fake);
     Mount(u"a", u"A");
-    Mount(u"b", u"B");
+    apptest::MountedContainer made = MountNewContainer(u"\\b.fvc", kPassword, u"B");
+    ASSERT_TRUE(DeactivateDevice(made.device));
+    holders.HoldNextFolder(apptest::FolderHolders::kAlways);
+    CONTAINER_PARAMS record = apptest::MakeRecord(u"\\b.fvc", kPassword, u"B", 0);
+    record.status = MOUNT_OK;
+    const HANDLE held = ActivateDeviceEx(u"Drivers\\Builtin\\Ferrovane", nullptr, 0, &record);
+    ASSERT_TRUE(holders.Held());
+    ASSERT_TRUE(m_table.Append(record, held));
     Mount(u"c", u"C");
-    const HANDLE stuck = m_table.Device(1);
-    m_table.SetDevice(1, reinterpret_cast<HANDLE>(0x4321)); // no such device
-    m_list.SetCurSel(1);
+    TapItem(1);
     ExpectMessage();
     m_table.UnmountSelected();
     EXPECT_EQ(m_messages.back(), u"\n\nCan't unmount file.");
     EXPECT_EQ(m_table.LastUsed(), 2);
     EXPECT_EQ(Items().size(), 3u);
+    EXPECT_TRUE(FolderExists(u"B"));
 
     ExpectMessage();
     m_table.UnmountAll();
     EXPECT_EQ(m_messages.back(), u"\nCan't unmount some files.");
     EXPECT_FALSE(FolderExists(u"A"));
+    EXPECT_TRUE(FolderExists(u"B"));
     EXPECT_TRUE(FolderExists(u"C"));
     // What stays is at the front of the table and of the list.
     EXPECT_EQ(m_table.LastUsed(), 1);
     EXPECT_EQ(Items(), (std::vector<std::u16string>{u"B", u"C"}));
-    m_table.SetDevice(0, stuck);
+    holders.LetGo();
 }
 
 TEST_F(MountTableTest, InsertedAtTheFrontAndFullAt255) {

@@ -261,6 +261,49 @@ TEST_F(SkinListBoxTest, TapsHoldsAndDoubleTapsReachTheDialog) {
     EXPECT_EQ(list.GetLastTapPoint().y, press.y);
 }
 
+// The main dialog creates its list with LBS_MULTIPLESEL: a tap, a hold or a double tap still leaves the
+// touched item the only one selected, and so the current one.
+TEST_F(SkinListBoxTest, APressSelectsTheTouchedItemAlone) {
+    CSkinListBox& list = MakeList({10, 10, 110, 200}, {u"one", u"two", u"three"});
+    auto selected = [&list] {
+        std::vector<int> items;
+        for (int i = 0; i < list.GetCount(); ++i)
+            if (list.GetSel(i) > 0)
+                items.push_back(i);
+        return items;
+    };
+    // As a create or an open selects the item it adds.
+    list.SetSel(2, TRUE);
+    enum Gesture { Tap, Hold, DoubleTap };
+    struct Step {
+        Gesture gesture;
+        int row;
+    };
+    const Step steps[] = {{Tap, 0}, {Tap, 0}, {Hold, 1}, {Tap, 2}, {DoubleTap, 2}, {DoubleTap, 0}};
+    for (const Step& step : steps) {
+        SCOPED_TRACE(testing::Message() << "gesture " << step.gesture << " on row " << step.row);
+        AdvanceTime(1000);
+        const POINT point = RowPoint(step.row);
+        user::test::StylusDown(point);
+        RunUntilIdle();
+        if (step.gesture == Hold) {
+            AdvanceTime(CSkinListBox::kHoldTime);
+            RunUntilIdle();
+            EXPECT_EQ(list.GetCurSel(), step.row) << "what the hold's menu is for";
+        }
+        user::test::StylusUp(point);
+        RunUntilIdle();
+        if (step.gesture == DoubleTap) {
+            user::test::Tap(point);
+            RunUntilIdle();
+        }
+        EXPECT_EQ(selected(), std::vector<int>{step.row});
+        EXPECT_EQ(list.GetCurSel(), step.row);
+    }
+    const std::vector<int> codes = Codes();
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), kDoubleClick), 2);
+}
+
 TEST_F(SkinListBoxTest, MovingOrResizingTakesTheBackgroundAgain) {
     CSkinListBox& list = MakeList({10, 10, 110, 200}, {u"one"});
     auto emptyArea = [this] { return CRect(0, RowRect(1).top + 2, Client().right, Client().bottom); };

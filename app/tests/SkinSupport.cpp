@@ -1,7 +1,10 @@
 #include "SkinSupport.h"
 
 #include <filesystem>
+#include <fstream>
+#include <string>
 
+#include "crt/Utf8.h"
 #include "kernel/Install.h"
 #include "kernel/Modules.h"
 #include "user/TestSurface.h"
@@ -18,8 +21,16 @@ void InstalledSkinTest::TearDown() {
     SkinTest::TearDown();
 }
 
-void InstalledSkinTest::InstallSkin() {
-    ASSERT_EQ(kernel::InstallDeviceManifest(FERROVANE_SKIN_MANIFEST), 0u);
+void InstalledSkinTest::InstallSkin(const std::u16string& folder) {
+    // The manifest's lines: a host file, a tab, its device path.
+    std::ifstream manifest(FERROVANE_SKIN_MANIFEST);
+    for (std::string line; std::getline(manifest, line);) {
+        const size_t tab = line.find('\t');
+        ASSERT_NE(tab, std::string::npos);
+        const std::filesystem::path host = line.substr(0, tab);
+        const std::u16string device = folder + crt::FromUtf8Exact(host.filename().string()).value_or(u"");
+        ASSERT_EQ(kernel::InstallDeviceFile(host, device.c_str()), 0u) << line;
+    }
 }
 
 void InstalledSkinTest::SaveReviewShot(const std::string& name) {

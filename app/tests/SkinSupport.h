@@ -15,8 +15,9 @@ class InstalledSkinTest : public skintest::SkinTest {
 protected:
     void SetUp() override;
     void TearDown() override;
-    // Installs every skin file of the build into the device root.
-    static void InstallSkin();
+    // Installs every skin file of the build into the device root, into the skin folder beside the
+    // installed program or into another.
+    static void InstallSkin(const std::u16string& folder = kSkinFolder);
     // Saves the screen as <name>.png in the build's folder of screenshots for review.
     static void SaveReviewShot(const std::string& name);
 };

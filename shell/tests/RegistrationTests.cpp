@@ -30,7 +30,8 @@ Lines Concat(std::initializer_list<Lines> parts) {
     return all;
 }
 
-// The type library's keys and the interface's, which registering writes and unregistering leaves.
+// The type library's keys and the interface's, which registering writes and unregistering leaves. The library
+// lives in the device's \Windows folder, whose name keeps its case.
 Lines TypeLibraryLines() {
     const std::string lib = "TypeLib\\" + kLibid;
     const std::string face = "Interface\\" + kIid;
@@ -43,9 +44,9 @@ Lines TypeLibraryLines() {
             lib + "\\1.0\\FLAGS @ = \"0\"",
             lib + "\\1.0\\0",
             lib + "\\1.0\\0\\win32",
-            lib + "\\1.0\\0\\win32 @ = \"\\windows\\Tallowick.dll\"",
+            lib + "\\1.0\\0\\win32 @ = \"\\Windows\\Tallowick.dll\"",
             lib + "\\1.0\\HELPDIR",
-            lib + "\\1.0\\HELPDIR @ = \"\\windows\"",
+            lib + "\\1.0\\HELPDIR @ = \"\\Windows\"",
             "Interface",
             face,
             face + " @ = \"IMenuHandler\"",
@@ -86,7 +87,7 @@ TEST_F(TallowickRegistrationTest, RegisteringWritesTheClassTheFileTypeTheNewMenu
                  cls + " @ = \"MenuHandler Class\"", cls + "\\ProgID",
                  cls + "\\ProgID @ = \"Tallowick.MenuHandler.1\"", cls + "\\VersionIndependentProgID",
                  cls + "\\VersionIndependentProgID @ = \"Tallowick.MenuHandler\"", cls + "\\Programmable",
-                 cls + "\\InprocServer32", cls + "\\InprocServer32 @ = \"\\windows\\Tallowick.dll\"",
+                 cls + "\\InprocServer32", cls + "\\InprocServer32 @ = \"\\Windows\\Tallowick.dll\"",
                  cls + "\\TypeLib", cls + "\\TypeLib @ = \"" + kLibid + "\"", ".fvc",
                  ".fvc @ = \"FerrovaneContainer\"", "FerrovaneContainer", "FerrovaneContainer\\DefaultIcon",
                  "FerrovaneContainer\\DefaultIcon @ = \"\\program files\\ferrovane\\ferrovane.exe,-145\"",

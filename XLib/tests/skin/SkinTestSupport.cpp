@@ -2,9 +2,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "../PngTestSupport.h"
 #include "crt/Utf8.h"
+#include "kernel/DeviceRoot.h"
 #include "user/DialogTemplate.h"
 
 namespace skintest {
@@ -67,14 +69,19 @@ BOOL CSkinHost::OnNotify(WPARAM, LPARAM lParam, LRESULT* pResult) {
 }
 
 void SkinTest::WriteDeviceFile(std::u16string_view path, std::string_view bytes) {
-    std::filesystem::path host = m_root.Store();
-    std::string relative = crt::ToUtf8(path);
-    for (char& c : relative)
-        if (c == '\\')
-            c = '/';
-    host /= relative.substr(relative.find_first_not_of('/'));
-    std::filesystem::create_directories(host.parent_path());
-    std::ofstream(host, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    // Folders already there are matched without regard to case, as every device path is; a path beyond
+    // what a device path may be is planted as it is written.
+    std::optional<std::filesystem::path> host =
+        kernel::DeviceToHostPath(std::u16string(path).c_str(), nullptr);
+    if (!host) {
+        std::string relative = crt::ToUtf8(path);
+        for (char& c : relative)
+            if (c == '\\')
+                c = '/';
+        host = m_root.Store() / relative.substr(relative.find_first_not_of('/'));
+    }
+    std::filesystem::create_directories(host->parent_path());
+    std::ofstream(*host, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 void SkinTest::WriteDeviceFile(std::u16string_view path, const Bytes& bytes) {

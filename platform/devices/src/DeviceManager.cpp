@@ -136,6 +136,12 @@ void SetBlockDeviceHandler(BlockDeviceHandler* handler) {
     manager.blockHandler = handler;
 }
 
+BlockDeviceHandler* GetBlockDeviceHandler() {
+    Manager& manager = TheManager();
+    std::lock_guard guard(manager.lock);
+    return manager.blockHandler;
+}
+
 std::vector<std::shared_ptr<Device>> ActiveDevices() {
     Manager& manager = TheManager();
     std::lock_guard guard(manager.lock);

@@ -1,11 +1,13 @@
 #include "shell/Shell.h"
 
 #include <string>
+#include <vector>
 
 #include "CommandText.h"
 #include "FileTypes.h"
 #include "com/Runtime.h"
 #include "crt/Crt.h"
+#include "kernel/DeviceRoot.h"
 #include "kernel/Kernel.h"
 
 using shell::detail::QueryString;
@@ -29,6 +31,15 @@ const SpecialFolder kSpecialFolders[] = {
     {CSIDL_WINDOWS, u"\\Windows"},
     {CSIDL_PROGRAM_FILES, u"\\Program Files"},
 };
+
+// The special folders are there on every device, as the handheld's image holds them.
+[[maybe_unused]] const bool kSpecialFoldersOnEveryDevice = [] {
+    std::vector<std::u16string> paths;
+    for (const SpecialFolder& known : kSpecialFolders)
+        paths.emplace_back(known.path);
+    kernel::AddStandardFolders(paths);
+    return true;
+}();
 
 // Makes every folder of a device path that does not exist yet.
 void MakeFolders(const std::u16string& path) {

@@ -51,11 +51,20 @@ protected:
     }
 };
 
-TEST_F(ShellTest, SpecialFoldersAreTheHandheldsAndCanBeMade) {
+TEST_F(ShellTest, SpecialFoldersAreTheHandheldsOnEveryDeviceAndCanBeMadeAgain) {
+    // A fresh device root holds every one of them.
+    for (int folder :
+         {CSIDL_PROGRAMS, CSIDL_PERSONAL, CSIDL_FAVORITES, CSIDL_STARTUP, CSIDL_RECENT, CSIDL_STARTMENU,
+          CSIDL_DESKTOPDIRECTORY, CSIDL_FONTS, CSIDL_WINDOWS, CSIDL_PROGRAM_FILES}) {
+        WCHAR path[MAX_PATH];
+        ASSERT_TRUE(SHGetSpecialFolderPath(nullptr, path, folder, FALSE)) << folder;
+        EXPECT_NE(GetFileAttributesW(path) & FILE_ATTRIBUTE_DIRECTORY, 0u) << folder;
+        EXPECT_NE(GetFileAttributesW(path), INVALID_FILE_ATTRIBUTES) << folder;
+    }
     WCHAR path[MAX_PATH];
     ASSERT_TRUE(SHGetSpecialFolderPath(nullptr, path, CSIDL_STARTUP, FALSE));
     EXPECT_EQ(std::u16string(path), u"\\Windows\\StartUp");
-    EXPECT_EQ(GetFileAttributesW(path), 0xFFFFFFFFu);
+    ASSERT_TRUE(RemoveDirectoryW(path));
     ASSERT_TRUE(SHGetSpecialFolderPath(nullptr, path, CSIDL_STARTUP, TRUE));
     EXPECT_NE(GetFileAttributesW(path) & FILE_ATTRIBUTE_DIRECTORY, 0u);
     EXPECT_FALSE(SHGetSpecialFolderPath(nullptr, path, 0x7777, FALSE));

@@ -50,7 +50,7 @@ protected:
 };
 
 TEST_F(StartupTest, EachShortcutsTargetStartsWithItsArgumentsInNameOrder) {
-    EXPECT_TRUE(shell::RunStartupFolder().empty()); // no folder yet
+    EXPECT_TRUE(shell::RunStartupFolder().empty()); // no shortcut yet
     Link(u"b write.lnk", u"\"\\windows\\TestProgram.exe\" write second 1");
     Link(u"A report.lnk", u"\"\\windows\\TestProgram.exe\" report  one \"two three\"");
     Link(u"c missing.lnk", u"\"\\windows\\Missing.exe\" x");

@@ -55,6 +55,8 @@ public:
 };
 
 void SetBlockDeviceHandler(BlockDeviceHandler* handler);
+// The handler set last (the storage manager, once its library is loaded); a test may wrap it.
+BlockDeviceHandler* GetBlockDeviceHandler();
 
 // The devices active in this process, oldest first.
 std::vector<std::shared_ptr<Device>> ActiveDevices();

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "crt/Types.h"
 
@@ -27,6 +28,11 @@ std::filesystem::path RuntimeFolder();
 // Switches this process, and the processes it starts from now on, to another device root (creating its
 // layout). Tests use it to work in a fresh temporary root.
 void SetDeviceRoot(const std::filesystem::path& root);
+
+// Folders that every device holds from the start (the shell's special folders, "\Windows\StartUp"):
+// made, where they are missing, in the object store of every root this process uses from now on and in
+// the one it uses already.
+void AddStandardFolders(const std::vector<std::u16string>& devicePaths);
 
 // The host path of a device path: existing components matched case-insensitively, the others taken as
 // given. Fails with the platform's error: ERROR_INVALID_NAME for an empty path, a name the handheld
