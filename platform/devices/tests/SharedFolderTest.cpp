@@ -53,7 +53,8 @@ std::string FuseMissing() {
     return {};
 }
 
-class SharedFolder : public StorageTest {
+// A mounted container's folder, shared or not, with the host folder it maps to.
+class MountFolder : public StorageTest {
 protected:
     void SetUp() override {
         if (const char* setting = std::getenv(kSwitch))
