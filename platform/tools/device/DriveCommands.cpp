@@ -13,6 +13,7 @@
 #include <fstream>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "Arguments.h"
 #include "Commands.h"
@@ -148,7 +149,15 @@ std::optional<Target> TargetOf(const Arguments& args, int& failure) {
     Target target;
     target.deadline = std::chrono::steady_clock::now() + timeout;
     std::string error;
-    while (!(target.process = TargetProcess(args, error))) {
+    auto found = [&] {
+        target.process = TargetProcess(args, error);
+        if (!target.process || !args.Value("pid"))
+            return target.process != 0;
+        std::vector<DWORD> answering = user::remote::Processes();
+        error = "the program " + std::to_string(target.process) + " has no windows";
+        return std::find(answering.begin(), answering.end(), target.process) != answering.end();
+    };
+    while (!found()) {
         if (std::chrono::steady_clock::now() >= target.deadline) {
             failure = Fail(error, 0);
             return std::nullopt;
