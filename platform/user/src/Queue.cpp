@@ -212,6 +212,8 @@ bool TakeMessage(ThreadState& thread, MSG& msg, HWND filter, UINT min, UINT max,
     return false;
 }
 
+namespace {
+
 // What a waiting thread watches: its wake pipe, the display's input, the program's stop requests and the
 // socket that other processes' requests arrive on.
 struct WaitSet {
@@ -220,7 +222,7 @@ struct WaitSet {
     int listener = -1;
     int stop = -1;
 
-    WaitSet(ThreadState& thread) : listener(ListenerFd()), stop(kernel::StopRequestFd()) {
+    explicit WaitSet(ThreadState& thread) : listener(ListenerFd()), stop(kernel::StopRequestFd()) {
         fds[count++] = pollfd{thread.wakeFd, POLLIN, 0};
         for (int fd : {display::InputFd(), stop, listener})
             if (fd >= 0)
@@ -248,6 +250,8 @@ struct WaitSet {
         }
     }
 };
+
+} // namespace
 
 void WaitBriefly(ThreadState& thread, int milliseconds) {
     PresentScreen();
