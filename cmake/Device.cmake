@@ -1,8 +1,10 @@
 # Device files: which built file goes where in a device root.
 #
-# ferrovane_device_file(TARGET target DEVICE_PATH "\\windows\\Ferrovane.dll")
-# ferrovane_device_file(FILE path DEVICE_PATH "\\program files\\ferrovane\\amount.cfg")
+# ferrovane_device_file(TARGET target DEVICE_PATH "\\windows\\Ferrovane.dll" [SELF_REGISTER])
+# ferrovane_device_file(FILE path DEVICE_PATH "\\program files\\ferrovane\\amount.cfg" [CONFIG])
 #     records a target's built file, or a file of the source tree, for the device_install target.
+#     CONFIG marks a file the user may change (an install keeps the user's version); SELF_REGISTER a
+#     library that an install registers (kernel/Install.h).
 # ferrovane_device_manifest(OUTPUT file ENTRIES target-or-file device-path ...)
 #     writes a manifest of such pairs (host path, a tab, device path; a line each) when the build is
 #     generated; kernel::InstallDeviceManifest installs one, so tests can fill their own device roots.
@@ -11,7 +13,7 @@
 set(DEVICE_ROOT "${CMAKE_SOURCE_DIR}/device" CACHE PATH "The device root that the device_install target fills")
 
 # The manifest line of one entry; targets also go into the list `targets_out`.
-function(_ferrovane_device_line source device_path line_out targets_out)
+function(_ferrovane_device_line source device_path kind line_out targets_out)
     if(TARGET ${source})
         set(host "$<TARGET_FILE:${source}>")
         set(${targets_out} ${${targets_out}} ${source} PARENT_SCOPE)
@@ -19,16 +21,27 @@ function(_ferrovane_device_line source device_path line_out targets_out)
         get_filename_component(host "${source}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
         set(${targets_out} ${${targets_out}} PARENT_SCOPE)
     endif()
-    set(${line_out} "${host}\t${device_path}" PARENT_SCOPE)
+    if(kind)
+        set(${line_out} "${host}\t${device_path}\t${kind}" PARENT_SCOPE)
+    else()
+        set(${line_out} "${host}\t${device_path}" PARENT_SCOPE)
+    endif()
 endfunction()
 
 function(ferrovane_device_file)
-    cmake_parse_arguments(D "" "TARGET;FILE;DEVICE_PATH" "" ${ARGN})
-    if(NOT D_DEVICE_PATH OR (D_TARGET AND D_FILE) OR (NOT D_TARGET AND NOT D_FILE))
-        message(FATAL_ERROR "ferrovane_device_file takes TARGET or FILE, and DEVICE_PATH")
+    cmake_parse_arguments(D "CONFIG;SELF_REGISTER" "TARGET;FILE;DEVICE_PATH" "" ${ARGN})
+    if(NOT D_DEVICE_PATH OR (D_TARGET AND D_FILE) OR (NOT D_TARGET AND NOT D_FILE) OR
+       (D_CONFIG AND D_SELF_REGISTER))
+        message(FATAL_ERROR "ferrovane_device_file takes TARGET or FILE, DEVICE_PATH, and CONFIG or SELF_REGISTER")
+    endif()
+    set(kind "")
+    if(D_CONFIG)
+        set(kind "config")
+    elseif(D_SELF_REGISTER)
+        set(kind "register")
     endif()
     set(targets "")
-    _ferrovane_device_line("${D_TARGET}${D_FILE}" "${D_DEVICE_PATH}" line targets)
+    _ferrovane_device_line("${D_TARGET}${D_FILE}" "${D_DEVICE_PATH}" "${kind}" line targets)
     set_property(GLOBAL APPEND PROPERTY FERROVANE_DEVICE_LINES "${line}")
     set_property(GLOBAL APPEND PROPERTY FERROVANE_DEVICE_TARGETS ${targets})
 endfunction()
@@ -49,7 +62,7 @@ function(ferrovane_device_manifest)
         math(EXPR next "${index} + 1")
         list(GET M_ENTRIES ${index} source)
         list(GET M_ENTRIES ${next} device_path)
-        _ferrovane_device_line("${source}" "${device_path}" line targets)
+        _ferrovane_device_line("${source}" "${device_path}" "" line targets)
         string(APPEND lines "${line}\n")
         math(EXPR index "${index} + 2")
     endwhile()

@@ -1,9 +1,11 @@
 #include "devices/DeviceManager.h"
 
+#include <cstdio>
 #include <mutex>
 
 #include "crt/Crt.h"
 #include "kernel/Kernel.h"
+#include "kernel/Program.h"
 
 namespace devices {
 namespace {
@@ -13,6 +15,9 @@ using DeinitFn = BOOL (*)(DWORD_PTR);
 using IoControlFn = BOOL (*)(DWORD_PTR, DWORD, PBYTE, DWORD, PBYTE, DWORD, PDWORD);
 
 const WCHAR kActiveRoot[] = u"Drivers\\Active";
+// How often the end of a program asks a busy device to let go (each time the storage manager waits for
+// the host's programs), before it leaves the device as it is.
+constexpr int kEndOfProgramAttempts = 3;
 
 std::u16string ReadString(HKEY key, const WCHAR* name) {
     WCHAR buffer[MAX_PATH];
@@ -96,6 +101,7 @@ public:
     IoControlFn m_ioControl = nullptr;
     bool m_active = true;
     bool m_removing = false; // a DeactivateDevice is in progress
+    HANDLE m_handle = nullptr;
 };
 
 struct Manager {
@@ -126,6 +132,33 @@ int FreeIndex(Manager& manager, const std::u16string& prefix) {
             return index;
     }
     return 0;
+}
+
+// The devices a program leaves active go when it ends, newest first, as its own unmounting would take
+// them: the storage manager writes the volume back and the driver its file. On the handheld they would
+// outlive the program; here they live in its process.
+void DeactivateLeftDevices() {
+    for (int attempt = 0; attempt < kEndOfProgramAttempts; ++attempt) {
+        std::vector<HANDLE> left;
+        {
+            Manager& manager = TheManager();
+            std::lock_guard guard(manager.lock);
+            for (auto it = manager.devices.rbegin(); it != manager.devices.rend(); ++it)
+                if ((*it)->m_active && !(*it)->m_removing)
+                    left.push_back((*it)->m_handle);
+        }
+        if (left.empty())
+            return;
+        for (HANDLE handle : left)
+            DeactivateDevice(handle);
+    }
+    if (!ActiveDevices().empty())
+        std::fprintf(stderr, "devices: host programs still hold a mounted folder; it is left as it is\n");
+}
+
+void ClearUpAtProgramEnd() {
+    static std::once_flag registered;
+    std::call_once(registered, [] { kernel::AtProgramEnd(DeactivateLeftDevices); });
 }
 
 } // namespace
@@ -239,10 +272,12 @@ HANDLE ActivateDeviceEx(LPCWSTR deviceKey, LPCVOID regEnts, DWORD regEntCount, L
     RegCloseKey(activeKey);
 
     HANDLE handle = kernel::InsertHandle(device);
+    device->m_handle = handle;
     {
         std::lock_guard guard(manager.lock);
         manager.devices.push_back(device);
     }
+    devices::ClearUpAtProgramEnd();
     devices::BlockDeviceHandler* handler = nullptr;
     {
         std::lock_guard guard(manager.lock);

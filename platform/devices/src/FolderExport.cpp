@@ -261,7 +261,7 @@ public:
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
 
-    bool Mount(std::string* whyNot);
+    bool Mount(bool readOnly, std::string* whyNot);
     ExportStop Stop(DWORD patience);
     // Lets a session that is still busy run on to the end of the process.
     void Abandon() {
@@ -956,13 +956,14 @@ int FolderExport::Server::Utimens(const char* path, const timespec times[2], fus
 
 // --- Mounting and unmounting -----------------------------------------------------------------------------
 
-bool FolderExport::Server::Mount(std::string* whyNot) {
+bool FolderExport::Server::Mount(bool readOnly, std::string* whyNot) {
     FuseLogCapture log;
     const fuse_operations ops = Operations();
     char program[] = "ferrovane";
     char option[] = "-o";
     char names[] = "fsname=ferrovane,subtype=ferrovane";
-    char* argv[] = {program, option, names, nullptr};
+    char readOnlyNames[] = "fsname=ferrovane,subtype=ferrovane,ro";
+    char* argv[] = {program, option, readOnly ? readOnlyNames : names, nullptr};
     fuse_args args = FUSE_ARGS_INIT(3, argv);
     m_fuse = fuse_new(&args, &ops, sizeof ops, this);
     fuse_opt_free_args(&args);
@@ -1061,7 +1062,7 @@ FolderExport::~FolderExport() {
 
 std::unique_ptr<FolderExport> FolderExport::Start(const std::filesystem::path& hostFolder,
                                                   const std::u16string& deviceFolder,
-                                                  std::shared_ptr<kernel::Volume> volume,
+                                                  std::shared_ptr<kernel::Volume> volume, bool readOnly,
                                                   std::string* whyNot) {
     if (std::string reason = ExportUnavailableReason(); !reason.empty()) {
         *whyNot = std::move(reason);
@@ -1074,7 +1075,7 @@ std::unique_ptr<FolderExport> FolderExport::Start(const std::filesystem::path& h
     static constexpr char kMark = '1';
     ::setxattr(hostFolder.c_str(), kMountPointName, &kMark, 1, 0); // without it a leftover stays
     auto server = std::make_unique<Server>(hostFolder, deviceFolder, std::move(volume));
-    if (!server->Mount(whyNot)) {
+    if (!server->Mount(readOnly, whyNot)) {
         ::rmdir(hostFolder.c_str());
         return nullptr;
     }

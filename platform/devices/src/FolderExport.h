@@ -35,10 +35,12 @@ enum class ExportStop {
 class FolderExport {
 public:
     // Creates the host folder and serves the volume there; deviceFolder ("\Encrypted") bounds the length
-    // of the paths the host may create. Null, with the reason in *whyNot, when the folder cannot be served.
+    // of the paths the host may create. A read-only volume is mounted read-only, so the host's changes
+    // fail with EROFS. Null, with the reason in *whyNot, when the folder cannot be served.
     static std::unique_ptr<FolderExport> Start(const std::filesystem::path& hostFolder,
                                                const std::u16string& deviceFolder,
-                                               std::shared_ptr<kernel::Volume> volume, std::string* whyNot);
+                                               std::shared_ptr<kernel::Volume> volume, bool readOnly,
+                                               std::string* whyNot);
     ~FolderExport(); // stops without waiting; still busy, the session is left to the end of the process
     FolderExport(const FolderExport&) = delete;
     FolderExport& operator=(const FolderExport&) = delete;

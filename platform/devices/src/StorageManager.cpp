@@ -59,9 +59,10 @@ fat::VolumeLocation LocateVolume(fat::BlockDevice& disk, const StorageProfile& p
 }
 
 // The engine's volume of a device, mounted but not yet given a folder; null when the disk cannot be
-// mounted under its profile.
+// mounted under its profile. *readOnly tells whether the volume takes no changes.
 std::shared_ptr<FatVolumeAdapter> PrepareVolume(const std::shared_ptr<Device>& device,
-                                                const StorageProfile& profile) {
+                                                const StorageProfile& profile, bool* readOnly) {
+    *readOnly = false;
     if (!profile.autoMount || _wcsicmp(profile.defaultFileSystem.c_str(), kFatFileSystem) != 0 ||
         _wcsicmp(profile.partitionDriver.c_str(), kBuiltInPartitionDriver) != 0)
         return nullptr;
@@ -73,8 +74,10 @@ std::shared_ptr<FatVolumeAdapter> PrepareVolume(const std::shared_ptr<Device>& d
     if (where.sectorCount == 0)
         return nullptr;
     // The disk's last sector holds what the driver keeps behind the file system (a container's trailer).
-    if (uint64_t{where.firstSector} + where.sectorCount >= disk->SectorCount())
+    if (uint64_t{where.firstSector} + where.sectorCount >= disk->SectorCount()) {
         disk->SetWriteProtected(true);
+        *readOnly = true;
+    }
 
     DriverBlockDevice& diskRef = *disk;
     const fat::FatClock clock = KernelLocalTime;
@@ -136,7 +139,7 @@ public:
         auto store = std::make_shared<Store>();
         store->device = device;
         const StorageProfile profile = ReadStorageProfile(device->Profile());
-        store->volume = PrepareVolume(device, profile);
+        store->volume = PrepareVolume(device, profile, &store->readOnly);
         if (store->volume) {
             std::u16string name = profile.folder;
             if (name.empty())
@@ -150,8 +153,8 @@ public:
                 store->volume.reset();
             } else if (place.hostFolder) {
                 store->hostFolder = *place.hostFolder;
-                store->share =
-                    FolderExport::Start(*place.hostFolder, store->folder, store->volume, &store->sharingNote);
+                store->share = FolderExport::Start(*place.hostFolder, store->folder, store->volume,
+                                                   store->readOnly, &store->sharingNote);
             } else {
                 store->sharingNote = "the folder's name has no host form";
             }
@@ -213,6 +216,7 @@ private:
         std::filesystem::path hostFolder;
         std::unique_ptr<FolderExport> share; // null when only this process sees the folder
         std::string sharingNote;
+        bool readOnly = false;
     };
 
     static MountInfo InfoOf(const Store& store) {
@@ -223,6 +227,7 @@ private:
         info.sharing = store.share ? MountSharing::Shared : MountSharing::ProcessOnly;
         info.sharingNote = store.sharingNote;
         info.openHostFiles = store.share ? store.share->OpenFiles() : 0;
+        info.readOnly = store.readOnly;
         return info;
     }
 

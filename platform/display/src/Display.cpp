@@ -1,5 +1,6 @@
 #include "display/Display.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <string_view>
@@ -12,9 +13,6 @@
 namespace display {
 
 namespace {
-
-constexpr int kDefaultScale = 2;
-constexpr int kMaxScale = 8;
 
 struct ScreenState {
     Backend backend = Backend::Headless;
@@ -32,12 +30,13 @@ Backend BackendFromEnvironment() {
     return name && std::string_view(name) == "x11" ? Backend::X11 : Backend::Headless;
 }
 
+// The scale FERROVANE_DISPLAY_SCALE names; 0 (fit the display) when it names none.
 int ScaleFromEnvironment() {
     const char* value = std::getenv("FERROVANE_DISPLAY_SCALE");
     if (!value)
-        return kDefaultScale;
+        return 0;
     int scale = std::atoi(value);
-    return scale >= 1 && scale <= kMaxScale ? scale : kDefaultScale;
+    return scale >= 1 && scale <= kMaxScale ? scale : 0;
 }
 
 void ShowAll() {
@@ -49,6 +48,13 @@ void ShowAll() {
 }
 
 } // namespace
+
+int FittingScale(SIZE screen, SIZE workArea) {
+    if (screen.cx <= 0 || screen.cy <= 0)
+        return 1;
+    const LONG fit = std::min(workArea.cx / screen.cx, workArea.cy / screen.cy);
+    return static_cast<int>(std::clamp<LONG>(fit, 1, kMaxScale));
+}
 
 bool OpenScreen(const ScreenOptions& options) {
     CloseScreen();

@@ -1,5 +1,6 @@
 #include "X11Window.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
@@ -116,6 +117,39 @@ void AwaitMapping(::Display* display, Window window) {
     }
 }
 
+// A 32-bit property of the root window as longs, as Xlib hands them out; empty when it has none.
+std::vector<long> RootCardinals(::Display* display, int screen, const char* name, long count) {
+    Atom property = XInternAtom(display, name, True);
+    if (property == None)
+        return {};
+    Atom type = None;
+    int format = 0;
+    unsigned long items = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    std::vector<long> values;
+    if (XGetWindowProperty(display, RootWindow(display, screen), property, 0, count, False, XA_CARDINAL,
+                           &type, &format, &items, &after, &data) == Success &&
+        type == XA_CARDINAL && format == 32 && data)
+        values.assign(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + items);
+    if (data)
+        XFree(data);
+    return values;
+}
+
+// The part of the display that windows may take: the window manager's work area of the current desktop
+// when it names one, else the whole screen.
+SIZE WorkArea(::Display* display, int screen) {
+    SIZE whole{DisplayWidth(display, screen), DisplayHeight(display, screen)};
+    std::vector<long> current = RootCardinals(display, screen, "_NET_CURRENT_DESKTOP", 1);
+    long desktop = current.empty() ? 0 : std::clamp(current[0], 0L, 63L);
+    std::vector<long> areas = RootCardinals(display, screen, "_NET_WORKAREA", 4 * (desktop + 1));
+    size_t at = static_cast<size_t>(desktop) * 4;
+    if (areas.size() < at + 4 || areas[at + 2] <= 0 || areas[at + 3] <= 0)
+        return whole;
+    return SIZE{static_cast<LONG>(areas[at + 2]), static_cast<LONG>(areas[at + 3])};
+}
+
 } // namespace
 
 struct X11Window::State {
@@ -174,7 +208,8 @@ std::unique_ptr<X11Window> X11Window::Open(const std::string& displayName, int w
     }
     state->width = width;
     state->height = height;
-    state->scale = scale;
+    state->scale = scale > 0 ? scale : FittingScale(SIZE{width, height}, WorkArea(display, screen));
+    scale = state->scale;
     state->red = Channel(visual->red_mask);
     state->green = Channel(visual->green_mask);
     state->blue = Channel(visual->blue_mask);

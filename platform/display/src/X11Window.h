@@ -14,7 +14,8 @@ namespace display {
 
 class X11Window {
 public:
-    // Null, with the reason in error, when the display cannot be opened or is not true-colour.
+    // Null, with the reason in error, when the display cannot be opened or is not true-colour. Scale 0
+    // takes the largest that fits the display's work area.
     static std::unique_ptr<X11Window> Open(const std::string& displayName, int width, int height, int scale,
                                            const std::string& title, std::string& error);
     ~X11Window();

@@ -127,6 +127,70 @@ TEST(X11DisplayTest, ShowsTheScreenScaledAndReportsTheStylusAndKeys) {
     EXPECT_EQ(display::CurrentBackend(), display::Backend::Headless);
 }
 
+TEST(DisplayScaleTest, TheWindowTakesTheLargestWholeScaleThatFitsTheWorkArea) {
+    const struct {
+        SIZE screen;
+        SIZE workArea;
+        int scale;
+    } cases[] = {
+        {{240, 320}, {800, 600}, 1},   // twice would be 640 high
+        {{240, 320}, {1920, 1080}, 3}, // 960 high; four times would not fit
+        {{240, 320}, {1920, 1040}, 3}, // a panel takes some of the height
+        {{240, 320}, {480, 640}, 2},   // an exact fit
+        {{240, 320}, {479, 2000}, 1},  // the width decides
+        {{240, 320}, {200, 200}, 1},   // too small for any scale: still 1
+        {{240, 240}, {1920, 1080}, 4}, // the square screen
+        {{240, 320}, {7680, 8640}, display::kMaxScale},
+        {{0, 0}, {800, 600}, 1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(display::FittingScale(c.screen, c.workArea), c.scale)
+            << c.screen.cx << "x" << c.screen.cy << " in " << c.workArea.cx << "x" << c.workArea.cy;
+}
+
+// The window's size on a display of the given size, with the scale left to the display (or the
+// environment's FERROVANE_DISPLAY_SCALE when scaleVariable names one).
+SIZE WindowSizeOnDisplay(const char* displayScreen, const char* scaleVariable = nullptr) {
+    Xvfb server(displayScreen);
+    if (server.Name().empty()) {
+        ADD_FAILURE() << "Xvfb did not start";
+        return {};
+    }
+    if (scaleVariable)
+        ::setenv("FERROVANE_DISPLAY_SCALE", scaleVariable, 1);
+    else
+        ::unsetenv("FERROVANE_DISPLAY_SCALE");
+    display::ScreenOptions options;
+    options.backend = display::Backend::X11;
+    options.x11Display = server.Name();
+    bool opened = display::OpenScreen(options);
+    ::unsetenv("FERROVANE_DISPLAY_SCALE");
+    EXPECT_TRUE(opened);
+    SIZE size{};
+    ::Display* peer = XOpenDisplay(server.Name().c_str());
+    XWindowAttributes attributes{};
+    if (peer && XGetWindowAttributes(peer, display::X11WindowId(), &attributes))
+        size = SIZE{attributes.width, attributes.height};
+    if (peer)
+        XCloseDisplay(peer);
+    display::CloseScreen();
+    return size;
+}
+
+TEST(X11DisplayTest, TheWindowFitsTheDisplayUnlessTheScaleIsNamed) {
+    SIZE small = WindowSizeOnDisplay("800x600x24");
+    EXPECT_EQ(small.cx, 240);
+    EXPECT_EQ(small.cy, 320);
+    SIZE large = WindowSizeOnDisplay("1920x1080x24");
+    EXPECT_EQ(large.cx, 720);
+    EXPECT_EQ(large.cy, 960);
+    SIZE named = WindowSizeOnDisplay("800x600x24", "2");
+    EXPECT_EQ(named.cx, 480);
+    EXPECT_EQ(named.cy, 640);
+    SIZE nonsense = WindowSizeOnDisplay("800x600x24", "zero");
+    EXPECT_EQ(nonsense.cy, 320) << "a scale the variable does not name leaves the fit";
+}
+
 TEST(X11DisplayTest, UnreachableDisplayStaysHeadless) {
     display::ScreenOptions options;
     options.backend = display::Backend::X11;

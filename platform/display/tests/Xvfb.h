@@ -13,17 +13,18 @@
 
 extern char** environ;
 
-// The server runs on a display number it picks itself, 640 x 800 at 24 bits, and does not reset when its
-// last client leaves, so a test can connect again at once. Name() is empty when it did not start.
+// The server runs on a display number it picks itself, 640 x 800 at 24 bits unless the test names another
+// screen ("800x600x24"), and does not reset when its last client leaves, so a test can connect again at
+// once. Name() is empty when it did not start.
 class Xvfb {
 public:
-    Xvfb() {
+    explicit Xvfb(const char* screen = "640x800x24") {
         int fds[2];
         if (::pipe(fds) != 0)
             return;
         std::string fd = std::to_string(fds[1]);
-        const char* argv[] = {"Xvfb",       "-displayfd", fd.c_str(), "-screen",  "0",
-                              "640x800x24", "-nolisten",  "tcp",      "-noreset", nullptr};
+        const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen",  "0",
+                              screen, "-nolisten",  "tcp",      "-noreset", nullptr};
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addclose(&actions, fds[0]);

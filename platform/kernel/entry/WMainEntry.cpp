@@ -5,6 +5,7 @@
 #include "kernel/Program.h"
 
 int main(int argc, char** argv) {
+    kernel::BeginProgram();
     std::vector<std::u16string> arguments =
         kernel::SplitCommandLine(kernel::TakeProgramCommandLine(argc, argv));
     arguments.insert(arguments.begin(), kernel::ProgramDevicePath());
@@ -12,5 +13,7 @@ int main(int argc, char** argv) {
     for (auto& argument : arguments)
         pointers.push_back(argument.data());
     pointers.push_back(nullptr);
-    return wmain(static_cast<int>(arguments.size()), pointers.data());
+    int result = wmain(static_cast<int>(arguments.size()), pointers.data());
+    kernel::EndProgram();
+    return result;
 }

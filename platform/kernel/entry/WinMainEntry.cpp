@@ -8,6 +8,9 @@ constexpr int kShowCommand = 5; // SW_SHOW
 }
 
 int main(int argc, char** argv) {
+    kernel::BeginProgram();
     std::u16string commandLine = kernel::TakeProgramCommandLine(argc, argv);
-    return WinMain(GetModuleHandleW(nullptr), nullptr, commandLine.data(), kShowCommand);
+    int result = WinMain(GetModuleHandleW(nullptr), nullptr, commandLine.data(), kShowCommand);
+    kernel::EndProgram();
+    return result;
 }

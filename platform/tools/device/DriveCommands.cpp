@@ -1,14 +1,19 @@
 // Commands that drive the windows of running programs: wait, windows, items, tap, double-tap, drag, key,
 // text, screenshot.
 
+#include <poll.h>
 #include <strings.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <thread>
+#include <vector>
 
 #include "Arguments.h"
 #include "Commands.h"
@@ -94,46 +99,112 @@ DWORD TargetProcess(const Arguments& args, std::string& error) {
     return 0;
 }
 
-// The process a command drives (see TargetProcess) and how long to wait for it (--timeout).
-struct Target {
-    DWORD process = 0;
-    std::chrono::milliseconds timeout{};
+// A process the tool drives, watched through a descriptor of its own so that its end is told apart from
+// a failure (and a process id taken over by another process is never mistaken for it).
+class WatchedProcess {
+public:
+    explicit WatchedProcess(DWORD process)
+        : m_fd(static_cast<int>(::syscall(SYS_pidfd_open, static_cast<pid_t>(process), 0))) {}
+    ~WatchedProcess() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    WatchedProcess(const WatchedProcess&) = delete;
+    WatchedProcess& operator=(const WatchedProcess&) = delete;
+
+    // Whether the process ends within the time given (it may be on its way out when its requests fail).
+    bool EndsWithin(std::chrono::milliseconds time) const {
+        if (m_fd < 0)
+            return false;
+        pollfd wait{m_fd, POLLIN, 0};
+        return ::poll(&wait, 1, static_cast<int>(std::max<long long>(time.count(), 0))) > 0;
+    }
+
+private:
+    int m_fd;
 };
 
-// The target of the command; nothing after reporting why not, with the exit code in failure.
-std::optional<Target> TargetOf(const Arguments& args, int& failure) {
-    std::string error;
-    Target target;
-    target.process = TargetProcess(args, error);
-    if (!target.process) {
-        failure = Fail(error, 0);
-        return std::nullopt;
+// The process a command drives (see TargetProcess) and the moment its waits end (--timeout).
+struct Target {
+    DWORD process = 0;
+    std::chrono::steady_clock::time_point deadline;
+    std::unique_ptr<WatchedProcess> watch;
+
+    std::chrono::milliseconds Left() const {
+        return std::max(std::chrono::duration_cast<std::chrono::milliseconds>(
+                            deadline - std::chrono::steady_clock::now()),
+                        std::chrono::milliseconds(0));
     }
+};
+
+// The target of the command, waited for until the timeout (a program that is starting, or whose splash
+// screen holds it, has no such window yet); nothing after reporting why not, with the exit code in failure.
+std::optional<Target> TargetOf(const Arguments& args, int& failure) {
     bool ok = false;
-    target.timeout = Timeout(args, ok);
+    std::chrono::milliseconds timeout = Timeout(args, ok);
     if (!ok) {
         failure = Usage("--timeout needs milliseconds");
         return std::nullopt;
     }
+    Target target;
+    target.deadline = std::chrono::steady_clock::now() + timeout;
+    std::string error;
+    auto found = [&] {
+        target.process = TargetProcess(args, error);
+        if (!target.process || !args.Value("pid"))
+            return target.process != 0;
+        std::vector<DWORD> answering = user::remote::Processes();
+        error = "the program " + std::to_string(target.process) + " has no windows";
+        return std::find(answering.begin(), answering.end(), target.process) != answering.end();
+    };
+    while (!found()) {
+        if (std::chrono::steady_clock::now() >= target.deadline) {
+            failure = Fail(error, 0);
+            return std::nullopt;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    target.watch = std::make_unique<WatchedProcess>(target.process);
     return target;
 }
 
-// Waits until the target is idle unless told not to; 0, or the exit code after reporting the failure.
-int Settle(const Arguments& args, const Target& target) {
-    if (!args.Has("no-wait") && !user::remote::WaitUntilIdle(target.process, target.timeout))
-        return Fail("the program " + std::to_string(target.process) + " did not become idle", GetLastError());
-    return 0;
+enum class Settled { Idle, Ended, Failed };
+
+// Waits until the target is idle unless told not to; a program that ended meanwhile (its Exit was
+// tapped) is told apart from a failure, which is reported.
+Settled Settle(const Arguments& args, const Target& target) {
+    if (args.Has("no-wait") || user::remote::WaitUntilIdle(target.process, target.Left()))
+        return Settled::Idle;
+    DWORD error = GetLastError();
+    if (target.watch->EndsWithin(target.Left()))
+        return Settled::Ended;
+    Fail("the program " + std::to_string(target.process) + " did not become idle", error);
+    return Settled::Failed;
 }
 
-// Sends the events, then waits until the program is idle unless told not to.
+// Sends the events, then waits until the program is idle unless told not to; an input after which the
+// program ended is done, and says so.
+int SendTo(const Arguments& args, const Target& target, const std::vector<InputEvent>& events) {
+    if (!user::remote::SendInput(target.process, events))
+        return Fail("the program " + std::to_string(target.process) + " took no input", GetLastError());
+    switch (Settle(args, target)) {
+    case Settled::Idle:
+        return 0;
+    case Settled::Ended:
+        std::printf("the program %u has ended\n", static_cast<unsigned>(target.process));
+        return 0;
+    case Settled::Failed:
+        break;
+    }
+    return 1;
+}
+
 int SendAndSettle(const Arguments& args, const std::vector<InputEvent>& events) {
     int failure = 0;
     auto target = TargetOf(args, failure);
     if (!target)
         return failure;
-    if (!user::remote::SendInput(target->process, events))
-        return Fail("the program " + std::to_string(target->process) + " took no input", GetLastError());
-    return Settle(args, *target);
+    return SendTo(args, *target, events);
 }
 
 std::optional<POINT> PointOf(const std::string& x, const std::string& y) {
@@ -232,26 +303,32 @@ int Tap(const Words& words) {
     if (args.Value("id") || args.Value("window")) {
         if (!args.Words().empty())
             return Usage("tap takes a point or --id or --window");
-        std::string error;
-        DWORD process = TargetProcess(args, error);
-        if (!process)
-            return Fail(error, 0);
-        auto tree = user::remote::Windows(process);
-        if (!tree)
-            return Fail("the program " + std::to_string(process) + " does not answer", GetLastError());
         auto id = args.Value("id") ? Number(*args.Value("id")) : std::nullopt;
         auto handle = args.Value("window") ? Number(*args.Value("window")) : std::nullopt;
         if (!id && !handle)
             return Usage("--id and --window need a number");
-        for (const user::remote::WindowInfo& w : tree->windows) {
-            bool match = id ? (w.depth > 0 && w.id == *id)
-                            : reinterpret_cast<UINT_PTR>(w.handle) == static_cast<UINT_PTR>(*handle);
-            if (!match || !w.visible)
-                continue;
-            POINT centre{(w.rect.left + w.rect.right) / 2, (w.rect.top + w.rect.bottom) / 2};
-            return SendAndSettle(args, user::remote::TapEvents(centre));
+        int failure = 0;
+        auto target = TargetOf(args, failure);
+        if (!target)
+            return failure;
+        // The window may not be there yet: the program may still be starting.
+        for (;;) {
+            auto tree = user::remote::Windows(target->process);
+            if (!tree)
+                return Fail("the program " + std::to_string(target->process) + " does not answer",
+                            GetLastError());
+            for (const user::remote::WindowInfo& w : tree->windows) {
+                bool match = id ? (w.depth > 0 && w.id == *id)
+                                : reinterpret_cast<UINT_PTR>(w.handle) == static_cast<UINT_PTR>(*handle);
+                if (!match || !w.visible)
+                    continue;
+                POINT centre{(w.rect.left + w.rect.right) / 2, (w.rect.top + w.rect.bottom) / 2};
+                return SendTo(args, *target, user::remote::TapEvents(centre));
+            }
+            if (target->Left().count() == 0)
+                return Fail("no such visible window", 0);
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
-        return Fail("no such visible window", 0);
     }
     if (args.Words().size() != 2)
         return Usage("tap needs X and Y");
@@ -327,8 +404,14 @@ int Screenshot(const Words& words) {
     auto target = TargetOf(args, failure);
     if (!target)
         return failure;
-    if (int settled = Settle(args, *target))
-        return settled;
+    switch (Settle(args, *target)) {
+    case Settled::Idle:
+        break;
+    case Settled::Ended:
+        return Fail("the program " + std::to_string(target->process) + " has ended", 0);
+    case Settled::Failed:
+        return 1;
+    }
     auto png = user::remote::ScreenPng(target->process);
     if (!png)
         return Fail("the program " + std::to_string(target->process) + " gave no screen", GetLastError());

@@ -44,8 +44,10 @@ window with that title; without either, the one process that has windows):
                               LEFT, RIGHT, UP, DOWN, HOME, END, PRIOR, NEXT, or a virtual-key code 0xNN
   text TEXT                   type the text
   screenshot FILE             the process's screen as a PNG file
-  Input commands wait until the program is idle again (--no-wait: they do not); --timeout MS bounds
-  every wait (default 10000).
+  Input commands wait for their target to be there (a program that is starting, or whose splash screen
+  holds it, has no windows to drive yet), then until the program is idle again (--no-wait: they do not);
+  --timeout MS bounds every wait (default 10000). An input after which the program ends (its Exit) prints
+  "the program ID has ended" and succeeds.
 
 Encrypted containers (as the main program mounts them, through Drivers\Builtin\Ferrovane):
   mount --create SIZE CONTAINER --password P [--folder F]
@@ -54,6 +56,8 @@ Encrypted containers (as the main program mounts them, through Drivers\Builtin\F
                               prints "mounted CONTAINER at \FOLDER" and holds the mount until it gets
                               SIGINT, SIGTERM or SIGHUP, or 'unmount' names it. An opened container
                               mounts under the folder name in its trailer unless --folder is given.
+                              A container whose volume reaches the disk's last sector (one not
+                              partitioned here) mounts read-only, and the command says so.
   unmount FOLDER|CONTAINER    end the mount command that holds it
   mounts                      list the mounts that mount commands hold
 )";

@@ -292,6 +292,9 @@ int Mount(const Words& words) {
     std::printf("mounted %s at %s\n", args.Words()[0].c_str(), Narrow(mount->folder).c_str());
     if (!shared)
         std::printf("only this process sees the folder: %s\n", mount->sharingNote.c_str());
+    if (mount->readOnly)
+        std::printf("the folder is read-only: the container's volume reaches the disk's last sector, "
+                    "where the trailer is kept\n");
     std::fflush(stdout);
 
     for (;;) {

@@ -11,12 +11,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <regex>
 #include <sstream>
 #include <thread>
 
+#include "ContainerFormat.h"
 #include "PngReader.h"
 #include "kernel/Kernel.h"
 #include "shell/Shell.h"
@@ -214,7 +217,7 @@ TEST_F(DeviceToolTest, TheHelpNamesEveryCommandAndWrongUseIsRefused) {
     EXPECT_EQ(Run({"tap", "1"}).exitCode, 2);
     EXPECT_EQ(Run({"key", "NOSUCHKEY"}).exitCode, 2);
     EXPECT_EQ(Run({"mount", "--open", "\\c.fvc"}).exitCode, 2); // no password
-    ToolResult nothing = Run({"tap", "1", "1"});
+    ToolResult nothing = Run({"tap", "1", "1", "--timeout", "200"});
     EXPECT_EQ(nothing.exitCode, 1);
     EXPECT_NE(nothing.err.find("no program with windows"), std::string::npos);
 }
@@ -412,6 +415,64 @@ TEST_F(DeviceToolTest, AContainerIsCreatedHeldAndOpenedAgainAsTheMainProgramDoes
     m_tools.pop_back();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_NE(ReadFile(out).find("unmounted \\Secret"), std::string::npos);
+}
+
+// Stretches the partition of a new container to the disk's last sector, as a partitioning tool elsewhere
+// might have made it: sector 0 decrypted with the container's key (a new container's is its password's),
+// the first entry's sector count changed, encrypted again.
+void StretchPartitionToTheLastSector(const std::filesystem::path& container, const char16_t* password) {
+    std::fstream file(container, std::ios::in | std::ios::out | std::ios::binary);
+    uint8_t sector[512];
+    ASSERT_TRUE(file.read(reinterpret_cast<char*>(sector), sizeof sector));
+    uint8_t key[16];
+    DerivePasswordKey(password, kContainerTextUnits, key);
+    AesKeySchedule schedule;
+    AesSetDecryptKey128(key, &schedule);
+    DecryptBlocks(&schedule, sector, sector, sizeof sector);
+    ASSERT_EQ(sector[510], 0x55);
+    uint32_t first = 0;
+    std::memcpy(&first, sector + 0x1BE + 8, 4);
+    const uint32_t count = static_cast<uint32_t>(std::filesystem::file_size(container) / 512) - first;
+    std::memcpy(sector + 0x1BE + 12, &count, 4);
+    AesSetEncryptKey128(key, &schedule);
+    EncryptBlocks(&schedule, sector, sector, sizeof sector);
+    file.seekp(0);
+    ASSERT_TRUE(file.write(reinterpret_cast<const char*>(sector), sizeof sector));
+}
+
+TEST_F(DeviceToolTest, AContainerWhoseVolumeReachesTheTrailerMountsReadOnlyAndSaysSo) {
+    std::filesystem::path out =
+        StartMount({"--create", "1M", "\\outside.fvc", "--password", "password1", "--folder", "Outside"});
+    ASSERT_TRUE(WaitFor([&] { return ReadFile(out).find("mounted") != std::string::npos; })) << ReadFile(out);
+    EXPECT_EQ(ReadFile(out).find("read-only"), std::string::npos) << "a container made here is writable";
+    MakeFile(u"\\Outside\\kept.txt", 100);
+    EXPECT_EQ(Ok({"unmount", "Outside"}), "unmounted \\Outside\n");
+    DWORD error = 0;
+    const std::filesystem::path container = *kernel::DeviceToHostPath(u"\\outside.fvc", &error);
+    const std::string before = ReadFile(container);
+    ASSERT_NO_FATAL_FAILURE(StretchPartitionToTheLastSector(container, u"password1"));
+    const std::string stretched = ReadFile(container);
+
+    out = StartMount({"--open", "\\outside.fvc", "--password", "password1"});
+    ASSERT_TRUE(WaitFor([&] { return ReadFile(out).find("mounted") != std::string::npos; })) << ReadFile(out);
+    EXPECT_NE(ReadFile(out).find("the folder is read-only"), std::string::npos) << ReadFile(out);
+    if (ReadFile(out).find("only this process sees the folder") == std::string::npos) {
+        const std::filesystem::path folder = m_root.Path() / "store" / "Outside";
+        EXPECT_EQ(std::filesystem::file_size(folder / "kept.txt"), 100u);
+        errno = 0;
+        EXPECT_LT(::open((folder / "new.txt").c_str(), O_WRONLY | O_CREAT, 0644), 0);
+        EXPECT_EQ(errno, EROFS);
+        errno = 0;
+        EXPECT_LT(::open((folder / "kept.txt").c_str(), O_WRONLY), 0);
+        EXPECT_EQ(errno, EROFS);
+        EXPECT_NE(::unlink((folder / "kept.txt").c_str()), 0);
+        EXPECT_EQ(errno, EROFS);
+        EXPECT_NE(::mkdir((folder / "Sub").c_str(), 0755), 0);
+        EXPECT_EQ(errno, EROFS);
+    }
+    EXPECT_EQ(Ok({"unmount", "Outside"}), "unmounted \\Outside\n");
+    EXPECT_EQ(ReadFile(container), stretched) << "nothing of the container changed, its trailer least";
+    EXPECT_NE(before, stretched);
 }
 
 TEST_F(DeviceToolTest, ARecordLeftByAKilledMountCommandNeverSignalsTheProcessThatTookItsId) {

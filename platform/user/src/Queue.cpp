@@ -6,6 +6,7 @@
 #include "display/Display.h"
 #include "kernel/Errors.h"
 #include "kernel/Processes.h"
+#include "kernel/Program.h"
 #include "kernel/Time.h"
 #include "user/Paint.h"
 
@@ -211,37 +212,62 @@ bool TakeMessage(ThreadState& thread, MSG& msg, HWND filter, UINT min, UINT max,
     return false;
 }
 
+namespace {
+
+// What a waiting thread watches: its wake pipe, the display's input, the program's stop requests and the
+// socket that other processes' requests arrive on.
+struct WaitSet {
+    pollfd fds[4];
+    nfds_t count = 0;
+    int listener = -1;
+    int stop = -1;
+
+    explicit WaitSet(ThreadState& thread) : listener(ListenerFd()), stop(kernel::StopRequestFd()) {
+        fds[count++] = pollfd{thread.wakeFd, POLLIN, 0};
+        for (int fd : {display::InputFd(), stop, listener})
+            if (fd >= 0)
+                fds[count++] = pollfd{fd, POLLIN, 0};
+    }
+    bool Ready(int fd) const {
+        for (nfds_t i = 0; i < count; ++i)
+            if (fd >= 0 && fds[i].fd == fd && (fds[i].revents & POLLIN))
+                return true;
+        return false;
+    }
+    bool AnyReady() const {
+        for (nfds_t i = 0; i < count; ++i)
+            if (fds[i].revents & POLLIN)
+                return true;
+        return false;
+    }
+    // After the poll: requests of other processes are noted, and a stop request ends the program's loops.
+    void Take(ThreadState& thread) const {
+        if (Ready(listener))
+            NoteListenerReadable();
+        if (Ready(stop) && kernel::TakeStopRequest()) {
+            thread.quit = true;
+            thread.quitCode = 0;
+        }
+    }
+};
+
+} // namespace
+
 void WaitBriefly(ThreadState& thread, int milliseconds) {
     PresentScreen();
-    pollfd fds[3];
-    nfds_t count = 0;
-    fds[count++] = pollfd{thread.wakeFd, POLLIN, 0};
-    if (int displayFd = display::InputFd(); displayFd >= 0)
-        fds[count++] = pollfd{displayFd, POLLIN, 0};
-    if (int listener = ListenerFd(); listener >= 0)
-        fds[count++] = pollfd{listener, POLLIN, 0};
+    WaitSet set(thread);
     {
         Unlocked unlocked;
-        ::poll(fds, count, milliseconds);
+        ::poll(set.fds, set.count, milliseconds);
     }
-    for (nfds_t i = 1; i < count; ++i)
-        if (fds[i].fd == ListenerFd() && (fds[i].revents & POLLIN))
-            NoteListenerReadable();
+    set.Take(thread);
     thread.DrainWake();
 }
 
 bool WaitForWork(ThreadState& thread) {
     PresentScreen();
     auto due = NextTimerDue(thread);
-    pollfd fds[3];
-    nfds_t count = 0;
-    fds[count++] = pollfd{thread.wakeFd, POLLIN, 0};
-    int displayFd = display::InputFd();
-    if (displayFd >= 0)
-        fds[count++] = pollfd{displayFd, POLLIN, 0};
-    int listener = ListenerFd();
-    if (listener >= 0)
-        fds[count++] = pollfd{listener, POLLIN, 0};
+    WaitSet set(thread);
     int timeout = -1;
     if (due) {
         ULONGLONG now = kernel::ClockMilliseconds();
@@ -249,13 +275,10 @@ bool WaitForWork(ThreadState& thread) {
             // Real events first; then the clock moves to the timer.
             {
                 Unlocked unlocked;
-                ::poll(fds, count, 0);
+                ::poll(set.fds, set.count, 0);
             }
-            bool ready = false;
-            for (nfds_t i = 0; i < count; ++i)
-                ready = ready || (fds[i].revents & POLLIN);
-            if (listener >= 0 && (fds[count - 1].revents & POLLIN))
-                NoteListenerReadable();
+            bool ready = set.AnyReady();
+            set.Take(thread);
             if (!ready && *due > now) {
                 kernel::AdvanceClock(*due - now);
                 // A test's modal loop that only ever waits for its timers would spin for ever.
@@ -282,10 +305,9 @@ bool WaitForWork(ThreadState& thread) {
     int ready;
     {
         Unlocked unlocked;
-        ready = ::poll(fds, count, timeout);
+        ready = ::poll(set.fds, set.count, timeout);
     }
-    if (listener >= 0 && (fds[count - 1].revents & POLLIN))
-        NoteListenerReadable();
+    set.Take(thread);
     thread.DrainWake();
     if (ready == 0 && limited)
         return !IdleWaitGivesUp(thread);

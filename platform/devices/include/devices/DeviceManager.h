@@ -1,6 +1,8 @@
 #pragma once
 // The device manager: activates stream-interface drivers from their registry keys, in the calling
-// process and on the calling thread, and hands block devices to the storage manager.
+// process and on the calling thread, and hands block devices to the storage manager. A device program
+// that ends with devices still active has them deactivated once it has returned (kernel::EndProgram), the
+// newest first, so their volumes and files are written back.
 
 #include <functional>
 #include <memory>

@@ -16,7 +16,8 @@
 //   The activation succeeds all the same.
 // - The partition sector written begins E9 FD FF and its partition ends before the disk's last sector,
 //   so the file system never writes there; a volume of another origin that reaches that sector is
-//   mounted read-only.
+//   mounted read-only (its MountInfo says so): every change fails with ERROR_WRITE_PROTECT, and on the
+//   host with EROFS.
 // - While a volume is mounted, the host folder that its mount folder's device path maps to (under the
 //   device root's store/) is a FUSE mount served by the same volume, so the device's other processes and
 //   the host's programs see and change the same files. Where FUSE is not available (no usable /dev/fuse,
@@ -51,6 +52,7 @@ struct MountInfo {
     MountSharing sharing = MountSharing::ProcessOnly;
     std::string sharingNote;  // why the mount is not shared; empty when it is
     size_t openHostFiles = 0; // files host programs hold open through the folder
+    bool readOnly = false;    // the volume reaches the disk's last sector, which it must not change
 };
 
 // The folder ("\Encrypted") at which a device's volume is mounted; empty when it is not mounted.

@@ -23,7 +23,8 @@ struct ScreenOptions {
     int width = 240;
     int height = 320;
     std::optional<Backend> backend;
-    // Window pixels per screen pixel; 0 takes FERROVANE_DISPLAY_SCALE, else 2.
+    // Window pixels per screen pixel; 0 takes FERROVANE_DISPLAY_SCALE (1 to kMaxScale), else FittingScale
+    // of the display's work area.
     int scale = 0;
     // The X11 display; empty takes DISPLAY.
     std::string x11Display;
@@ -38,6 +39,12 @@ struct InputEvent {
     WCHAR character = 0; // key downs that type a character: the character
 };
 using InputHandler = std::function<void(const InputEvent&)>;
+
+inline constexpr int kMaxScale = 16;
+
+// The largest whole scale at which a window of the screen's size fits the work area, at least 1 and at
+// most kMaxScale.
+int FittingScale(SIZE screen, SIZE workArea);
 
 // Sizes the screen (cleared to black) and starts the backend, closing one that was open. An X11 display
 // that cannot be opened gives false, and the screen is then headless.

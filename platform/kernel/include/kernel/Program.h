@@ -6,6 +6,7 @@
 // program's device path as argument 0, then the command line split by the run-time library's rules. The
 // program's result is the process's exit code (of which the host keeps the low 8 bits).
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,5 +31,25 @@ std::u16string JoinCommandLine(const std::vector<std::u16string>& arguments);
 // processes started otherwise never see it), else argv[1...] joined. Arguments that are not UTF-8 are
 // read one byte a character.
 std::u16string TakeProgramCommandLine(int argc, char** argv);
+
+// The life of a device program around WinMain and wmain. The host's main() calls BeginProgram first and
+// EndProgram once the program has returned.
+//
+// Stop requests: in a program, SIGTERM, SIGINT and SIGHUP (as at the end of the user's session) no longer
+// end the process on the spot once its message loop has asked for StopRequestFd; each becomes a request
+// that the loop takes (the window system then posts WM_QUIT, so the program ends as it would on its own).
+// A second signal of the same kind ends the process at once. A signal that the process was started to
+// ignore (nohup) stays ignored. The signal handler only writes a byte to a pipe.
+void BeginProgram();
+// Runs the actions that libraries left for the end of the program, the newest first.
+void EndProgram();
+// Work for the end of the program, after WinMain or wmain has returned (the device manager deactivates
+// the devices the program left active, so that their data is written back). Not run in other processes.
+void AtProgramEnd(std::function<void()> action);
+// Readable while a stop request waits; -1 in a process that is no program. The first call catches the
+// signals.
+int StopRequestFd();
+// Takes the waiting stop requests; whether there were any.
+bool TakeStopRequest();
 
 } // namespace kernel
