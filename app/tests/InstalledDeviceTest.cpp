@@ -24,6 +24,7 @@
 #include <tuple>
 #include <vector>
 
+#include "kernel/DeviceRoot.h"
 #include "kernel/Registry.h"
 #include "testing/DeviceRootTest.h"
 
@@ -160,7 +161,11 @@ protected:
         HoldMount({"--create", "1M", path, "--password", password, "--folder", folder}, folder);
         Unmount(folder);
     }
-    fs::path AutoMountList() const { return m_root.Store() / "program files" / "ferrovane" / "amount.cfg"; }
+    // The host file of the list, whatever the case of the folders the device root already has.
+    static fs::path AutoMountList() {
+        return kernel::DeviceToHostPath(u"\\program files\\ferrovane\\amount.cfg", nullptr)
+            .value_or(fs::path());
+    }
 
     std::vector<int> m_programs; // pidfds of the programs the test started
     std::vector<std::string> m_heldFolders;
