@@ -36,10 +36,11 @@ public:
             ::close(fds[0]);
             return;
         }
-        // The server writes its display number once it accepts connections.
+        // The server writes its display number once it accepts connections; on a busy machine its start
+        // (the keyboard maps it compiles) can take many seconds.
         std::string number;
         pollfd wait{fds[0], POLLIN, 0};
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
         while (std::chrono::steady_clock::now() < deadline && ::poll(&wait, 1, 200) >= 0) {
             if (!(wait.revents & (POLLIN | POLLHUP)))
                 continue;

@@ -139,7 +139,9 @@ bool FlockRetrying(int fd, int operation) {
 DWORD OpenSharedFile(std::u16string_view name, int& result, bool& existed) {
     std::filesystem::path folder = kernel::RuntimeFolder() / "mutexes";
     std::error_code ignored;
-    std::filesystem::create_directories(folder, ignored);
+    // Made inside the device root, never the root itself: a removed root stays removed.
+    std::filesystem::create_directory(folder.parent_path(), ignored);
+    std::filesystem::create_directory(folder, ignored);
     // Creations are serialised so that one of two racing processes is the creator and the other sees it.
     kernel::support::FileDescriptor creationLock(
         ::open((folder / "creation.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));

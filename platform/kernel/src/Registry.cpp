@@ -47,8 +47,10 @@ public:
         std::filesystem::path path = kernel::RuntimeFolder() / "registry.lock";
         int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
         if (fd < 0 && errno == ENOENT) {
+            // The run-time folder is made again inside the root, never the root itself: a process whose
+            // device root was removed does not bring it back.
             std::error_code ignored;
-            std::filesystem::create_directories(path.parent_path(), ignored);
+            std::filesystem::create_directory(path.parent_path(), ignored);
             fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
         }
         if (fd < 0)
