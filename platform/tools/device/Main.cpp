@@ -54,7 +54,8 @@ Encrypted containers (as the main program mounts them, through Drivers\Builtin\F
                               prints "mounted CONTAINER at \FOLDER" and holds the mount until it gets
                               SIGINT, SIGTERM or SIGHUP, or 'unmount' names it. An opened container
                               mounts under the folder name in its trailer unless --folder is given.
-  unmount FOLDER|CONTAINER    end the mount command that holds it
+  unmount FOLDER|CONTAINER    end the mount command that holds it, or clear the folder that one which
+                              was killed left
   mounts                      list the mounts that mount commands hold
 )";
 
