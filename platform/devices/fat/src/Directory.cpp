@@ -15,10 +15,6 @@ constexpr size_t kLongUnitOffsets[dirent::kUnitsPerLongEntry] = {1,  3,  5,  7, 
                                                                  18, 20, 22, 24, 28, 30};
 constexpr uint32_t kMaxLongEntries = 20; // 20 * 13 units hold the longest name
 
-bool IsLongEntry(const RawEntry& raw) {
-    return (raw[dirent::kAttributes] & 0x3F) == dirent::kLongNameAttributes;
-}
-
 ShortName FoldedShort(const ShortName& name) {
     ShortName folded = name;
     for (uint8_t& c : folded) {

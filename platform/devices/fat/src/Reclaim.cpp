@@ -15,10 +15,6 @@ namespace {
 
 constexpr uint32_t kCompareRunSectors = 64;
 
-bool IsLongSlot(const RawEntry& raw) {
-    return (raw[dirent::kAttributes] & 0x3F) == dirent::kLongNameAttributes;
-}
-
 } // namespace
 
 FatResult VolumeImpl::FindOrphanSlots(uint32_t dirCluster,
@@ -51,7 +47,7 @@ FatResult VolumeImpl::FindOrphanSlots(uint32_t dirCluster,
             orphan();
             continue;
         }
-        if (IsLongSlot(raw)) {
+        if (IsLongEntry(raw)) {
             const uint32_t order = first & 0x1F;
             if (first & dirent::kLastLongEntry) {
                 orphan();

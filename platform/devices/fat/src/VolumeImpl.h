@@ -51,6 +51,10 @@ constexpr uint32_t kMaxEntries = 65536; // slots a folder may have
 
 using RawEntry = std::array<uint8_t, dirent::kSize>;
 
+inline bool IsLongEntry(const RawEntry& raw) {
+    return (raw[dirent::kAttributes] & 0x3F) == dirent::kLongNameAttributes;
+}
+
 // A live entry of a folder, as a scan found it.
 struct FoundEntry {
     uint32_t dirCluster = 0; // first cluster of the folder; 0 for the fixed root of FAT12/16
