@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "StorageTestSupport.h"
+#include "testing/Fuse.h"
 #include "testing/HostHolder.h"
 
 extern char** environ;
@@ -42,15 +43,6 @@ std::vector<uint8_t> Bytes(const std::string& text) {
 
 bool Contains(const std::vector<uint8_t>& haystack, const std::vector<uint8_t>& needle) {
     return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end()) != haystack.end();
-}
-
-// Why FUSE cannot work on this machine; empty where it must.
-std::string FuseMissing() {
-    if (::access("/dev/fuse", R_OK | W_OK) != 0)
-        return "no usable /dev/fuse";
-    if (::geteuid() != 0 && RunTool("command -v fusermount3").exitCode != 0)
-        return "no fusermount3 for a user who may not mount";
-    return {};
 }
 
 // A mounted container's folder, shared or not, with the host folder it maps to.
@@ -148,7 +140,7 @@ class SharedFolder : public MountFolder {
 protected:
     void SetUp() override {
         MountFolder::SetUp();
-        if (std::string missing = FuseMissing(); !missing.empty())
+        if (std::string missing = testing_support::FuseMissing(); !missing.empty())
             GTEST_SKIP() << "FUSE cannot work here (" << missing << "): the shared-folder cases are skipped";
     }
 };

@@ -444,6 +444,8 @@ TEST_F(DeviceToolTest, AContainerWhoseVolumeReachesTheTrailerMountsReadOnlyAndSa
     std::filesystem::path out =
         StartMount({"--create", "1M", "\\outside.fvc", "--password", "password1", "--folder", "Outside"});
     ASSERT_TRUE(WaitFor([&] { return ReadFile(out).find("mounted") != std::string::npos; })) << ReadFile(out);
+    if (ReadFile(out).find("only this process sees the folder") != std::string::npos)
+        GTEST_SKIP() << "the folder cannot be shared here: " << ReadFile(out);
     EXPECT_EQ(ReadFile(out).find("read-only"), std::string::npos) << "a container made here is writable";
     MakeFile(u"\\Outside\\kept.txt", 100);
     EXPECT_EQ(Ok({"unmount", "Outside"}), "unmounted \\Outside\n");
