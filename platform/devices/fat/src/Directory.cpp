@@ -301,7 +301,15 @@ FatResult VolumeImpl::IndexOf(uint32_t dirCluster, FolderIndex*& index) {
     FolderIndex built;
     if (FatResult result = BuildIndex(dirCluster, built); result != FatResult::Ok)
         return result;
-    if (m_folders.size() >= kMaxFolderIndexes) {
+    // The least recently used ones make room, so that the indexes stay within their count and entries.
+    auto entries = [this] {
+        size_t total = 0;
+        for (const auto& [cluster, folder] : m_folders)
+            total += folder.Entries();
+        return total;
+    };
+    while (!m_folders.empty() &&
+           (m_folders.size() >= kMaxFolderIndexes || entries() + built.Entries() > kMaxIndexedEntries)) {
         auto oldest = std::min_element(m_folders.begin(), m_folders.end(), [](const auto& a, const auto& b) {
             return a.second.lastUse < b.second.lastUse;
         });

@@ -45,7 +45,7 @@ public:
 
     // The entry whose long or short name matches (case-insensitively); the one with the lowest slot.
     const Entry* Find(std::u16string_view name, uint32_t& shortIndex) const;
-    bool Has(uint32_t shortIndex) const { return m_entries.count(shortIndex) != 0; }
+    size_t Entries() const { return m_entries.size(); }
     // Whether a short slot holds this name (upper case as FoldedShort makes it), the one at ignore aside.
     bool IsShortTaken(const ShortName& folded, const ShortName* ignore) const;
     // The first slot of the first run of deleted slots, before the end, that holds count slots.

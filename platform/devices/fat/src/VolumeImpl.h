@@ -288,5 +288,6 @@ constexpr uint32_t kMaxOpenFiles = 1024;
 constexpr uint32_t kMaxOpenSearches = 1024;
 constexpr uint32_t kZeroRunSectors = 128;
 constexpr size_t kMaxFolderIndexes = 64;
+constexpr size_t kMaxIndexedEntries = 131072; // live entries of all indexes, a few MiB
 
 } // namespace fat
