@@ -76,6 +76,12 @@ bool IsDeviceName(std::u16string_view name) {
     return true;
 }
 
+// The folder keeps extended attributes of the user namespace only: no access lists, security labels or
+// trusted attributes.
+bool IsUserAttribute(const char* name) {
+    return std::strncmp(name, "user.", 5) == 0;
+}
+
 int ErrnoOf(DWORD error) {
     switch (error) {
     case ERROR_SUCCESS:
@@ -917,6 +923,10 @@ int FolderExport::Server::GetXattr(const char* path, const char* name, char* val
         return error == -EINVAL ? -ENOENT : error;
     const bool attributes = std::strcmp(name, kAttributesName) == 0;
     const bool created = std::strcmp(name, kCreatedName) == 0;
+    // Programs that ask for access lists or security labels (ls -l, for every file) learn once that the
+    // folder keeps none.
+    if (!IsUserAttribute(name))
+        return -ENOTSUP;
     if (components.empty() || (!attributes && !created))
         return -ENODATA;
     VolumeEntry entry;
@@ -973,6 +983,8 @@ int FolderExport::Server::RemoveXattr(const char* path, const char* name) {
     PathComponents components;
     if (int error = Components(path, &components); error != 0)
         return error;
+    if (!IsUserAttribute(name))
+        return -ENOTSUP;
     if (components.empty())
         return -ENODATA;
     if (std::strcmp(name, kAttributesName) == 0)

@@ -14,7 +14,8 @@
 //   has closed can be at once, before the kernel's release of it arrives; the read-only attribute is the
 //   owner's write bit. fsync of a file or a folder writes the volume through to its disk. The platform's
 //   attributes and creation time are answered as the extended attributes the object store keeps them in, so
-//   the file calls of another device process work through the folder.
+//   the file calls of another device process work through the folder; extended attributes outside the
+//   user namespace (access lists, security labels) are not supported (ENOTSUP).
 // - Share modes are the mounting process's business among its own handles: opens through the folder take
 //   no part in them.
 // - Stop unmounts the folder once nothing on the host holds anything in it (an open file, a current

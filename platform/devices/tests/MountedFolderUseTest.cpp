@@ -10,6 +10,7 @@
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -322,6 +323,28 @@ TEST_F(MountedFolder, AFileHeldOpenIsBusyAtOnce) {
     EXPECT_NE(removed.exitCode, 0);
     EXPECT_NE(removed.output.find("busy"), std::string::npos) << removed.output;
     EXPECT_EQ(ReadFileBytes(u"\\Encrypted\\held.txt"), TextBytes("held"));
+}
+
+// --- Extended attributes -------------------------------------------------------------------------------
+
+// The platform's attributes are there; access lists, security labels and trusted attributes are not kept,
+// which ls -l learns from the first file it asks about, not from every file.
+TEST_F(MountedFolder, OnlyThePlatformsExtendedAttributesAreKept) {
+    ASSERT_TRUE(WriteFileBytes(u"\\Encrypted\\hidden.txt", TextBytes("h")));
+    ASSERT_TRUE(SetFileAttributesW(u"\\Encrypted\\hidden.txt", FILE_ATTRIBUTE_HIDDEN));
+    const std::string file = (m_host / "hidden.txt").string();
+    uint32_t attributes = 0;
+    EXPECT_EQ(::getxattr(file.c_str(), "user.ferrovane.attributes", &attributes, sizeof attributes), 4);
+    EXPECT_EQ(attributes, static_cast<uint32_t>(FILE_ATTRIBUTE_HIDDEN));
+    errno = 0;
+    EXPECT_EQ(::getxattr(file.c_str(), "user.other", nullptr, 0), -1);
+    EXPECT_EQ(errno, ENODATA);
+    for (const char* name :
+         {"system.posix_acl_access", "security.selinux", "security.capability", "trusted.x"}) {
+        errno = 0;
+        EXPECT_EQ(::getxattr(file.c_str(), name, nullptr, 0), -1) << name;
+        EXPECT_EQ(errno, ENOTSUP) << name;
+    }
 }
 
 // --- fsync -------------------------------------------------------------------------------------------------

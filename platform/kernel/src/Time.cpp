@@ -133,13 +133,34 @@ void ToSystemTime(LONGLONG ticks, SYSTEMTIME& out) {
     out.wMilliseconds = static_cast<WORD>(rest / kTicksPerMillisecond % 1000);
 }
 
-// The host time zone's present offset from UTC in 100 ns units.
+// The host time zone's present offset from UTC in 100 ns units. Each thread keeps the offset of the second
+// it asked last, with the zone's state as tzset leaves it (names, offset, daylight saving), so that a run
+// of conversions asks localtime_r once and a change of zone counts at once.
 LONGLONG LocalOffsetTicks() {
+    struct Known {
+        time_t second = 0;
+        const char* names[2] = {nullptr, nullptr};
+        long zone = 0;
+        int daylight = 0;
+        LONGLONG offset = 0;
+        bool valid = false;
+    };
+    thread_local Known known;
     time_t seconds = static_cast<time_t>((NowFileTime() - kUnixEpochTicks) / kTicksPerSecond);
+    if (known.valid && known.second == seconds && known.names[0] == tzname[0] &&
+        known.names[1] == tzname[1] && known.zone == timezone && known.daylight == daylight)
+        return known.offset;
     tm local{};
     if (!localtime_r(&seconds, &local))
         return 0;
-    return static_cast<LONGLONG>(local.tm_gmtoff) * kTicksPerSecond;
+    // The state after the call: the first call reads the zone, and a zone file's names follow the time.
+    known = Known{seconds,
+                  {tzname[0], tzname[1]},
+                  timezone,
+                  daylight,
+                  static_cast<LONGLONG>(local.tm_gmtoff) * kTicksPerSecond,
+                  true};
+    return known.offset;
 }
 
 BOOL ShiftFileTime(const FILETIME* in, LPFILETIME out, LONGLONG offset) {

@@ -502,16 +502,28 @@ public:
             struct stat st {};
             if (::stat(path.c_str(), &st) != 0)
                 continue;
-            VolumeEntry entry;
-            entry.name = std::move(*name);
-            entry.attributes = AttributesOf(-1, path, st);
-            entry.creationTime = ReadCreationTime(-1, path, st);
-            entry.lastAccessTime = ToFileTime(st.st_atim);
-            entry.lastWriteTime = ToFileTime(st.st_mtim);
-            entry.size = S_ISDIR(st.st_mode) ? 0 : static_cast<ULONGLONG>(st.st_size);
-            entries->push_back(std::move(entry));
+            entries->push_back(EntryOf(std::move(*name), path, st));
         }
         ::closedir(directory);
+        return ERROR_SUCCESS;
+    }
+
+    // The host entry that the path's last name matches, stat'ed, as the listing reports it.
+    DWORD GetEntry(const PathComponents& path, VolumeEntry* entry) override {
+        if (path.empty())
+            return ERROR_INVALID_PARAMETER;
+        Lookup found;
+        if (DWORD error = Find(path, &found); error != ERROR_SUCCESS)
+            return error;
+        std::optional<std::u16string> name = FromUtf8(found.name);
+        if (!found.exists || !name || !IsDeviceName(*name))
+            return ERROR_FILE_NOT_FOUND;
+        const std::vector<std::u16string> mounted =
+            MountNamesIn(PathComponents(path.begin(), path.end() - 1));
+        if (std::any_of(mounted.begin(), mounted.end(),
+                        [&](const std::u16string& mount) { return crt::EqualsIgnoringCase(mount, *name); }))
+            return ERROR_FILE_NOT_FOUND;
+        *entry = EntryOf(std::move(*name), found.Full(), found.st);
         return ERROR_SUCCESS;
     }
 
@@ -536,6 +548,17 @@ private:
         struct stat st {};
         std::string Full() const { return parent + "/" + name; }
     };
+
+    static VolumeEntry EntryOf(std::u16string name, const std::string& path, const struct stat& st) {
+        VolumeEntry entry;
+        entry.name = std::move(name);
+        entry.attributes = AttributesOf(-1, path, st);
+        entry.creationTime = ReadCreationTime(-1, path, st);
+        entry.lastAccessTime = ToFileTime(st.st_atim);
+        entry.lastWriteTime = ToFileTime(st.st_mtim);
+        entry.size = S_ISDIR(st.st_mode) ? 0 : static_cast<ULONGLONG>(st.st_size);
+        return entry;
+    }
 
     static ULONGLONG Product(unsigned long long a, unsigned long long b) {
         unsigned long long result = 0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "Bytes.h"
 #include "VolumeImpl.h"
@@ -14,15 +15,6 @@ namespace {
 constexpr size_t kLongUnitOffsets[dirent::kUnitsPerLongEntry] = {1,  3,  5,  7,  9,  14, 16,
                                                                  18, 20, 22, 24, 28, 30};
 constexpr uint32_t kMaxLongEntries = 20; // 20 * 13 units hold the longest name
-
-ShortName FoldedShort(const ShortName& name) {
-    ShortName folded = name;
-    for (uint8_t& c : folded) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<uint8_t>(c - 32);
-    }
-    return folded;
-}
 
 } // namespace
 
@@ -191,7 +183,8 @@ FatResult VolumeImpl::ScanDirectory(uint32_t dirCluster, uint32_t start,
 }
 
 FatResult VolumeImpl::ScanSlots(DirCursor& cursor, uint32_t dirCluster, uint32_t start,
-                                const std::function<bool(const FoundEntry&)>& visit) {
+                                const std::function<bool(const FoundEntry&)>& visit,
+                                const std::function<void(uint32_t, const RawEntry&)>* observe) {
     // Long-name entries come before their short entry, the last part first; they count only when the
     // order numbers run down to 1 without a gap and the checksum matches the short entry.
     char16_t units[kMaxLongEntries * dirent::kUnitsPerLongEntry];
@@ -212,6 +205,8 @@ FatResult VolumeImpl::ScanSlots(DirCursor& cursor, uint32_t dirCluster, uint32_t
         FatResult result = cursor.Read(index, sector, offset, raw, past);
         if (result != FatResult::Ok || past)
             return result;
+        if (observe != nullptr)
+            (*observe)(index, raw);
         uint8_t first = raw[dirent::kName];
         if (first == dirent::kEnd)
             return FatResult::Ok;
@@ -269,19 +264,87 @@ FatResult VolumeImpl::ScanSlots(DirCursor& cursor, uint32_t dirCluster, uint32_t
     }
 }
 
-FatResult VolumeImpl::Lookup(uint32_t dirCluster, std::u16string_view name, FoundEntry& found) {
-    bool hit = false;
-    FatResult result = ScanDirectory(dirCluster, 0, [&](const FoundEntry& entry) {
-        if ((!entry.longName.empty() && NamesEqual(entry.longName, name)) ||
-            NamesEqual(DecodeShortName(entry.Short(), 0), name)) {
-            found = entry;
-            hit = true;
+FatResult VolumeImpl::BuildIndex(uint32_t dirCluster, FolderIndex& index) {
+    uint32_t slots = 0;
+    bool ended = false;
+    const std::function<void(uint32_t, const RawEntry&)> observe = [&](uint32_t at, const RawEntry& raw) {
+        slots = at + 1;
+        if (raw[dirent::kName] == dirent::kEnd) {
+            index.NoteEnd(at);
+            ended = true;
+            return;
         }
-        return hit;
-    });
-    if (result != FatResult::Ok)
+        ShortName name;
+        std::copy(raw.begin(), raw.begin() + 11, name.begin());
+        index.NoteSlot(at, raw[dirent::kName], IsLongEntry(raw), name);
+    };
+    DirCursor cursor(*this, dirCluster);
+    FatResult result = ScanSlots(
+        cursor, dirCluster, 0,
+        [&](const FoundEntry& entry) {
+            index.Add(entry.shortIndex, FolderIndex::Entry{entry.firstIndex, entry.shortSector,
+                                                           entry.shortOffset, entry.Short(), entry.longName});
+            return false;
+        },
+        &observe);
+    if (result == FatResult::Ok && !ended)
+        index.NoteEnd(slots); // every slot is in use: the folder's end is its last slot's
+    return result;
+}
+
+FatResult VolumeImpl::IndexOf(uint32_t dirCluster, FolderIndex*& index) {
+    if (auto it = m_folders.find(dirCluster); it != m_folders.end()) {
+        it->second.lastUse = ++m_folderUses;
+        index = &it->second;
+        return FatResult::Ok;
+    }
+    FolderIndex built;
+    if (FatResult result = BuildIndex(dirCluster, built); result != FatResult::Ok)
         return result;
-    return hit ? FatResult::Ok : FatResult::NoFile;
+    // The least recently used ones make room, so that the indexes stay within their count and entries.
+    auto entries = [this] {
+        size_t total = 0;
+        for (const auto& [cluster, folder] : m_folders)
+            total += folder.Entries();
+        return total;
+    };
+    while (!m_folders.empty() &&
+           (m_folders.size() >= kMaxFolderIndexes || entries() + built.Entries() > kMaxIndexedEntries)) {
+        auto oldest = std::min_element(m_folders.begin(), m_folders.end(), [](const auto& a, const auto& b) {
+            return a.second.lastUse < b.second.lastUse;
+        });
+        m_folders.erase(oldest);
+    }
+    built.lastUse = ++m_folderUses;
+    index = &m_folders.insert_or_assign(dirCluster, std::move(built)).first->second;
+    return FatResult::Ok;
+}
+
+FatResult VolumeImpl::Lookup(uint32_t dirCluster, std::u16string_view name, FoundEntry& found) {
+    // An index that disagrees with the slot it names is built anew, once.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        FolderIndex* index = nullptr;
+        FatResult result = IndexOf(dirCluster, index);
+        if (result != FatResult::Ok)
+            return result;
+        uint32_t shortIndex = 0;
+        const FolderIndex::Entry* entry = index->Find(name, shortIndex);
+        if (entry == nullptr)
+            return FatResult::NoFile;
+        found = FoundEntry{};
+        found.dirCluster = dirCluster;
+        found.firstIndex = entry->firstIndex;
+        found.shortIndex = shortIndex;
+        found.shortSector = entry->shortSector;
+        found.shortOffset = entry->shortOffset;
+        found.longName = entry->longName;
+        if ((result = ReadSlot(entry->shortSector, entry->shortOffset, found.raw)) != FatResult::Ok)
+            return result;
+        if (!IsLongEntry(found.raw) && found.Short() == entry->shortName)
+            return FatResult::Ok;
+        ForgetFolder(dirCluster);
+    }
+    return FatResult::InternalError;
 }
 
 FatResult VolumeImpl::WriteZeroCluster(uint32_t cluster, const RawEntry* dot, const RawEntry* dotDot) {
@@ -330,55 +393,26 @@ FatResult VolumeImpl::ExtendDirectory(uint32_t dirCluster, uint32_t lastCluster,
 
 FatResult VolumeImpl::AddEntry(uint32_t dirCluster, const std::u16string& name, const RawEntry& fields,
                                FoundEntry& made, const FoundEntry* ignore) {
+    FolderIndex* index = nullptr;
+    FatResult result = IndexOf(dirCluster, index);
+    if (result != FatResult::Ok)
+        return result;
+    // What a failed call left in the folder is read anew.
+    if ((result = PlaceEntry(*index, dirCluster, name, fields, made, ignore)) != FatResult::Ok)
+        ForgetFolder(dirCluster);
+    return result;
+}
+
+FatResult VolumeImpl::PlaceEntry(FolderIndex& index, uint32_t dirCluster, const std::u16string& name,
+                                 const RawEntry& fields, FoundEntry& made, const FoundEntry* ignore) {
     ShortName exact{};
     bool exactFits = ExactShortName(name, exact);
     uint32_t longSlots =
         static_cast<uint32_t>((name.size() + dirent::kUnitsPerLongEntry - 1) / dirent::kUnitsPerLongEntry);
     uint32_t needs[2] = {1, longSlots + 1};
-    uint32_t fits[2] = {0, 0};
-    bool fitFound[2] = {false, false};
-
-    // One pass over the slots: the short names in use, the first free runs, where the free tail starts.
-    std::vector<ShortName> taken;
-    DirCursor cursor(*this, dirCluster);
-    uint32_t runStart = 0;
-    uint32_t runLength = 0;
-    uint32_t tailStart = 0;
-    for (uint32_t index = 0;; ++index) {
-        uint32_t sector = 0;
-        uint32_t offset = 0;
-        bool past = false;
-        RawEntry raw;
-        FatResult result = cursor.Read(index, sector, offset, raw, past);
-        if (result != FatResult::Ok)
-            return result;
-        if (past || raw[0] == dirent::kEnd) {
-            tailStart = runLength > 0 ? runStart : index;
-            break;
-        }
-        if (raw[0] == dirent::kDeleted) {
-            if (runLength++ == 0)
-                runStart = index;
-            for (int k = 0; k < 2; ++k) {
-                if (!fitFound[k] && runLength >= needs[k]) {
-                    fitFound[k] = true;
-                    fits[k] = runStart;
-                }
-            }
-            continue;
-        }
-        runLength = 0;
-        if (IsLongEntry(raw))
-            continue;
-        if (ignore != nullptr && ignore->shortSector == sector && ignore->shortOffset == offset)
-            continue;
-        ShortName existing;
-        std::copy(raw.begin(), raw.begin() + 11, existing.begin());
-        taken.push_back(FoldedShort(existing));
-    }
-    std::sort(taken.begin(), taken.end());
-    auto isTaken = [&taken](const ShortName& candidate) {
-        return std::binary_search(taken.begin(), taken.end(), candidate);
+    const ShortName ignored = ignore != nullptr ? ignore->Short() : ShortName{};
+    auto isTaken = [&](const ShortName& candidate) {
+        return index.IsShortTaken(candidate, ignore != nullptr ? &ignored : nullptr);
     };
 
     ShortName shortName{};
@@ -403,14 +437,16 @@ FatResult VolumeImpl::AddEntry(uint32_t dirCluster, const std::u16string& name, 
     int kind = withLongName ? 1 : 0;
     uint32_t need = needs[kind];
 
+    DirCursor cursor(*this, dirCluster);
     uint32_t slots = 0;
     uint32_t lastCluster = 0;
     FatResult result = cursor.Extent(slots, lastCluster);
     if (result != FatResult::Ok)
         return result;
+    const uint32_t tailStart = index.TailStart();
     uint32_t start = 0;
-    if (fitFound[kind]) {
-        start = fits[kind];
+    if (std::optional<uint32_t> fit = index.FirstFreeRun(need)) {
+        start = *fit;
     } else {
         start = tailStart;
         uint32_t end = 0;
@@ -478,7 +514,22 @@ FatResult VolumeImpl::AddEntry(uint32_t dirCluster, const std::u16string& name, 
             (result = WriteSlot(sector, offset, RawEntry{})) != FatResult::Ok)
             return result;
     }
-    return m_cache.Commit();
+    if ((result = m_cache.Commit()) != FatResult::Ok)
+        return result;
+    index.Use(start, need);
+    index.Insert(made.shortIndex, FolderIndex::Entry{made.firstIndex, made.shortSector, made.shortOffset,
+                                                     shortName, made.longName});
+    // A short entry right after stray long-name slots may take them as its long name, as a walk reads it.
+    if (!withLongName && start > 0) {
+        uint32_t sector = 0;
+        uint32_t offset = 0;
+        bool past = false;
+        RawEntry before;
+        if (cursor.Read(start - 1, sector, offset, before, past) != FatResult::Ok ||
+            (before[0] != dirent::kDeleted && IsLongEntry(before)))
+            ForgetFolder(dirCluster);
+    }
+    return FatResult::Ok;
 }
 
 FatResult VolumeImpl::RemoveEntry(const FoundEntry& entry) {
@@ -501,15 +552,23 @@ FatResult VolumeImpl::RemoveEntry(const FoundEntry& entry) {
     // The short entry goes first and on its own: a removal cut short (also within a sector) leaves
     // long-name slots without their short entry, which readers skip, never the short entry without its
     // long name, which would show the file under its alias.
-    FatResult result = mark(entry.shortIndex);
-    if (result != FatResult::Ok || entry.firstIndex == entry.shortIndex)
-        return result != FatResult::Ok ? result : m_cache.Commit();
-    if ((result = m_cache.Commit()) != FatResult::Ok)
-        return result;
-    for (uint32_t index = entry.firstIndex; index < entry.shortIndex; ++index)
-        if ((result = mark(index)) != FatResult::Ok)
+    auto remove = [&] {
+        FatResult result = mark(entry.shortIndex);
+        if (result != FatResult::Ok || entry.firstIndex == entry.shortIndex)
+            return result != FatResult::Ok ? result : m_cache.Commit();
+        if ((result = m_cache.Commit()) != FatResult::Ok)
             return result;
-    return m_cache.Commit();
+        for (uint32_t index = entry.firstIndex; index < entry.shortIndex; ++index)
+            if ((result = mark(index)) != FatResult::Ok)
+                return result;
+        return m_cache.Commit();
+    };
+    FatResult result = remove();
+    auto index = m_folders.find(entry.dirCluster);
+    if (index != m_folders.end() &&
+        (result != FatResult::Ok || !index->second.Remove(entry.firstIndex, entry.shortIndex)))
+        m_folders.erase(index);
+    return result;
 }
 
 } // namespace fat

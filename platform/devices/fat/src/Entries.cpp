@@ -186,6 +186,7 @@ FatResult VolumeImpl::CreateDirectory(std::u16string_view path) {
     if ((result = m_fat.FindFree(cluster)) != FatResult::Ok)
         return result;
     FatStamp stamp = Stamp();
+    ForgetFolder(cluster); // no index of an earlier folder there describes this one
     RawEntry dot = MakeDotEntry(".", cluster, stamp, m_layout.type);
     RawEntry dotDot = MakeDotEntry("..", parent == RootCluster() ? 0 : parent, stamp, m_layout.type);
     if ((result = WriteZeroCluster(cluster, &dot, &dotDot)) != FatResult::Ok)
@@ -230,6 +231,7 @@ FatResult VolumeImpl::RemoveDirectory(std::u16string_view path) {
         return result;
     if (!empty)
         return FatResult::NotEmpty;
+    ForgetFolder(dirCluster);
     if ((result = RemoveEntry(entry)) != FatResult::Ok)
         return result;
     if ((result = m_fat.FreeChain(dirCluster)) != FatResult::Ok)

@@ -34,6 +34,7 @@ FatResult VolumeImpl::Mount(BlockDevice& disk, VolumeLocation where) {
     if (where.sectorCount == 0 || !CheckedAdd(where.firstSector, where.sectorCount, end) ||
         end > disk.SectorCount())
         return FatResult::InvalidParameter;
+    ForgetFolders();
     m_scratch.assign(kSectorSize, 0);
     if (!disk.ReadSectors(where.firstSector, 1, m_scratch.data()))
         return FatResult::DiskError;
@@ -88,6 +89,7 @@ FatResult VolumeImpl::Mount(BlockDevice& disk, VolumeLocation where) {
         // mount's own clean dismount; what the repair cannot do leaves the volume as it was.
         m_markedInUse = true;
         Reclaim();
+        ForgetFolders();
     }
     return FatResult::Ok;
 }
@@ -106,6 +108,7 @@ FatResult VolumeImpl::Unmount() {
     m_files.clear();
     m_searches.clear();
     m_nodes.clear();
+    ForgetFolders();
     m_cache.Detach();
     m_disk = nullptr;
     m_mounted = false;
@@ -222,7 +225,13 @@ template <typename Call>
 FatResult Guarded(VolumeImpl& impl, Call&& call) {
     try {
         std::lock_guard<std::mutex> lock(impl.Lock());
-        return call();
+        try {
+            return call();
+        } catch (...) {
+            // The call may have stopped between a change and its note in a folder's index.
+            impl.ForgetFolders();
+            throw;
+        }
     } catch (const std::bad_alloc&) {
         return FatResult::NotEnoughMemory;
     } catch (...) {

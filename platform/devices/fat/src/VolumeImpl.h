@@ -10,11 +10,13 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "BootSector.h"
 #include "FatTable.h"
 #include "FatTime.h"
+#include "FolderIndex.h"
 #include "Names.h"
 #include "SectorCache.h"
 #include "fat/BlockDevice.h"
@@ -114,6 +116,8 @@ public:
     explicit VolumeImpl(FatClock clock) : m_clock(std::move(clock)) {}
 
     std::mutex& Lock() { return m_lock; }
+    // Forgets what the folder indexes hold; they are built anew from the disk when next needed.
+    void ForgetFolders() noexcept { m_folders.clear(); }
 
     // Volume.cpp
     FatResult Mount(BlockDevice& disk, VolumeLocation where);
@@ -189,14 +193,24 @@ private:
     FatResult ScanDirectory(uint32_t dirCluster, uint32_t start,
                             const std::function<bool(const FoundEntry&)>& visit,
                             DirPosition* position = nullptr);
+    // observe (optional) sees every slot that the walk reads, the end mark included.
     FatResult ScanSlots(DirCursor& cursor, uint32_t dirCluster, uint32_t start,
-                        const std::function<bool(const FoundEntry&)>& visit);
+                        const std::function<bool(const FoundEntry&)>& visit,
+                        const std::function<void(uint32_t, const RawEntry&)>* observe = nullptr);
+    // The first entry of the folder that the name matches (long or short name), through its index.
     FatResult Lookup(uint32_t dirCluster, std::u16string_view name, FoundEntry& found);
     // Adds an entry named name with the fields of entry (bytes 11 on) to the folder; ignore (optional)
     // is an entry about to go, whose short name does not count as taken.
     FatResult AddEntry(uint32_t dirCluster, const std::u16string& name, const RawEntry& fields,
                        FoundEntry& made, const FoundEntry* ignore);
+    FatResult PlaceEntry(FolderIndex& index, uint32_t dirCluster, const std::u16string& name,
+                         const RawEntry& fields, FoundEntry& made, const FoundEntry* ignore);
     FatResult RemoveEntry(const FoundEntry& entry);
+    // The folder's index, built by one walk over its slots when there is none.
+    FatResult IndexOf(uint32_t dirCluster, FolderIndex*& index);
+    FatResult BuildIndex(uint32_t dirCluster, FolderIndex& index);
+    // Drops the folder's index: its slots changed in a way that it does not follow, or the folder is gone.
+    void ForgetFolder(uint32_t dirCluster) { m_folders.erase(dirCluster); }
     FatResult ExtendDirectory(uint32_t dirCluster, uint32_t lastCluster, uint32_t clusters);
     FatResult ReadSlot(uint32_t sector, uint32_t offset, RawEntry& raw);
     FatResult WriteSlot(uint32_t sector, uint32_t offset, const RawEntry& raw);
@@ -263,6 +277,8 @@ private:
     std::map<uint64_t, FileNode> m_nodes;
     std::map<uint32_t, OpenFile> m_files;
     std::map<uint32_t, OpenSearch> m_searches;
+    std::unordered_map<uint32_t, FolderIndex> m_folders; // by dirCluster, the most recently used ones
+    uint64_t m_folderUses = 0;
     uint32_t m_nextHandle = 1;
     std::vector<uint8_t> m_scratch; // one sector
     std::vector<uint8_t> m_zeros;   // a run of zero sectors
@@ -271,5 +287,7 @@ private:
 constexpr uint32_t kMaxOpenFiles = 1024;
 constexpr uint32_t kMaxOpenSearches = 1024;
 constexpr uint32_t kZeroRunSectors = 128;
+constexpr size_t kMaxFolderIndexes = 64;
+constexpr size_t kMaxIndexedEntries = 131072; // live entries of all indexes, a few MiB
 
 } // namespace fat

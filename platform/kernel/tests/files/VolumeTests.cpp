@@ -1,11 +1,15 @@
 // Mounted volumes: routing, the mount folder, sharing on a volume, moves between volumes, and handles that
 // outlive their volume.
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "FakeVolume.h"
 #include "FilesTestSupport.h"
+#include "VolumeHost.h"
+#include "crt/Utf8.h"
 #include "kernel/Stdio.h"
 #include "kernel/Store.h"
 
@@ -95,6 +99,52 @@ TEST_F(Volumes, PathsBelowTheMountFolderGoToTheVolume) {
     STORE_INFORMATION store{};
     ASSERT_TRUE(GetStoreInformation(&store));
     EXPECT_NE(store.dwStoreSize, static_cast<DWORD>(m_volume->totalBytes));
+}
+
+// The object store's look-up of one entry answers what the listing of its folder says of it.
+TEST_F(Volumes, TheStoreFindsOneEntryAsItsFolderListsIt) {
+    ASSERT_TRUE(WriteWhole(u"\\Notes.txt", "twelve bytes"));
+    ASSERT_TRUE(SetFileAttributesW(u"\\Notes.txt", FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(CreateDirectoryW(u"\\Docs", nullptr));
+    ASSERT_TRUE(WriteWhole(u"\\Docs\\inner.bin", "in"));
+    // A host folder of the mount folder's name is hidden by the mount, as in the listing.
+    std::filesystem::create_directory(Store() / "Encrypted Folder");
+    std::shared_ptr<kernel::Volume> store = kernel::files::MakeHostVolume(Store(), RootFolder() / "run");
+
+    struct Case {
+        kernel::PathComponents path;
+        DWORD error;
+        const char16_t* listedAs; // the name in its folder's listing
+    };
+    const Case cases[] = {
+        {{u"Notes.txt"}, ERROR_SUCCESS, u"Notes.txt"},
+        {{u"NOTES.txt"}, ERROR_SUCCESS, u"Notes.txt"},
+        {{u"Docs"}, ERROR_SUCCESS, u"Docs"},
+        {{u"docs", u"INNER.BIN"}, ERROR_SUCCESS, u"inner.bin"},
+        {{u"absent.txt"}, ERROR_FILE_NOT_FOUND, nullptr},
+        {{u"absent", u"inner.bin"}, ERROR_PATH_NOT_FOUND, nullptr},
+        {{u"Notes.txt", u"inner.bin"}, ERROR_PATH_NOT_FOUND, nullptr},
+        {{u"Encrypted Folder"}, ERROR_FILE_NOT_FOUND, nullptr},
+        {{}, ERROR_INVALID_PARAMETER, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path.empty() ? std::string("the root") : crt::ToUtf8(c.path.back()));
+        kernel::VolumeEntry entry;
+        ASSERT_EQ(store->GetEntry(c.path, &entry), c.error);
+        if (c.error != ERROR_SUCCESS)
+            continue;
+        std::vector<kernel::VolumeEntry> listing;
+        ASSERT_EQ(store->List(kernel::PathComponents(c.path.begin(), c.path.end() - 1), &listing),
+                  static_cast<DWORD>(ERROR_SUCCESS));
+        auto listed = std::find_if(listing.begin(), listing.end(),
+                                   [&](const kernel::VolumeEntry& e) { return e.name == c.listedAs; });
+        ASSERT_NE(listed, listing.end());
+        EXPECT_EQ(entry.name, listed->name);
+        EXPECT_EQ(entry.attributes, listed->attributes);
+        EXPECT_EQ(entry.size, listed->size);
+        EXPECT_EQ(std::memcmp(&entry.creationTime, &listed->creationTime, sizeof(FILETIME)), 0);
+        EXPECT_EQ(std::memcmp(&entry.lastWriteTime, &listed->lastWriteTime, sizeof(FILETIME)), 0);
+    }
 }
 
 TEST_F(Volumes, TheLongestMountFolderWins) {

@@ -20,6 +20,9 @@ FILETIME Make(ULONGLONG value) {
     return FILETIME{static_cast<DWORD>(value), static_cast<DWORD>(value >> 32)};
 }
 
+constexpr LONGLONG kTicksPerSecond = 10000000;
+constexpr ULONGLONG kUnixEpochTicks = 116444736000000000ull; // 1601 to 1970 in 100 ns units
+
 class VirtualClockTest : public ::testing::Test {
 protected:
     void SetUp() override { kernel::UseVirtualClock(); }
@@ -117,15 +120,31 @@ TEST(TimeConversionTest, OutOfRangeValuesAreRefused) {
     GetSystemTimeAsFileTime(nullptr);
 }
 
-// Runs the test body in a fixed time zone two hours east of UTC.
+// How far GetLocalTime is ahead of GetSystemTime, in 100 ns units; the clock stands still between them.
+LONGLONG LocalTimeAhead() {
+    SYSTEMTIME system{};
+    SYSTEMTIME local{};
+    GetSystemTime(&system);
+    GetLocalTime(&local);
+    FILETIME systemFile{};
+    FILETIME localFile{};
+    SystemTimeToFileTime(&system, &systemFile);
+    SystemTimeToFileTime(&local, &localFile);
+    return static_cast<LONGLONG>(Value(localFile) - Value(systemFile));
+}
+
+// Runs the test body in a fixed time zone two hours east of UTC, on the virtual clock.
 class TimeZoneTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (const char* zone = std::getenv("TZ"))
             m_saved = zone;
-        ::setenv("TZ", "XYZ-2", 1);
-        ::tzset();
+        UseZone("XYZ-2");
         kernel::UseVirtualClock();
+    }
+    static void UseZone(const char* zone) {
+        ::setenv("TZ", zone, 1);
+        ::tzset();
     }
     void TearDown() override {
         kernel::UseRealClock();
@@ -148,15 +167,7 @@ TEST_F(TimeZoneTest, LocalTimesAreShiftedByThePresentOffset) {
     ASSERT_TRUE(LocalFileTimeToFileTime(&local, &back));
     EXPECT_EQ(Value(back), Value(utc));
 
-    SYSTEMTIME system{};
-    SYSTEMTIME localTime{};
-    GetSystemTime(&system);
-    GetLocalTime(&localTime);
-    FILETIME systemFile{};
-    FILETIME localFile{};
-    SystemTimeToFileTime(&system, &systemFile);
-    SystemTimeToFileTime(&localTime, &localFile);
-    EXPECT_EQ(Value(localFile) - Value(systemFile), kTwoHours);
+    EXPECT_EQ(LocalTimeAhead(), static_cast<LONGLONG>(kTwoHours));
 
     FILETIME earliest = Make(0);
     FILETIME latest = Make(0x7FFFFFFFFFFFFFFFull);
@@ -164,6 +175,76 @@ TEST_F(TimeZoneTest, LocalTimesAreShiftedByThePresentOffset) {
     EXPECT_FALSE(FileTimeToLocalFileTime(&latest, &back));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
     EXPECT_FALSE(FileTimeToLocalFileTime(nullptr, &back));
+}
+
+// The zone's offset from UTC at a second, as localtime_r gives it, in 100 ns units.
+LONGLONG OffsetAt(time_t second) {
+    tm local{};
+    localtime_r(&second, &local);
+    return static_cast<LONGLONG>(local.tm_gmtoff) * kTicksPerSecond;
+}
+
+time_t NowSecond() {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    return static_cast<time_t>((Value(now) - kUnixEpochTicks) / kTicksPerSecond);
+}
+
+// The first second after from at which the zone's offset changes.
+time_t NextSwitch(time_t from) {
+    time_t before = from;
+    time_t after = from + 3600;
+    while (OffsetAt(after) == OffsetAt(from))
+        after += 3600;
+    while (after - before > 1) {
+        const time_t middle = before + (after - before) / 2;
+        (OffsetAt(middle) == OffsetAt(from) ? before : after) = middle;
+    }
+    return after;
+}
+
+// Every stamp of the table converted both ways with the offset of the clock's present second.
+void ExpectPresentOffset(LONGLONG offset) {
+    static constexpr ULONGLONG kStamps[] = {
+        1ull * 86400 * kTicksPerSecond, // 1601-01-02
+        119600064000000000ull,          // 1980-01-01
+        125086032000000000ull,          // 1997-05-20 12:00
+        133563222000000000ull,          // 2024-03-31 01:30, a night of a switch
+        133744698000000000ull,          // 2024-10-27 02:30, another
+        159992927990000000ull,          // 2107-12-31 23:59:59
+    };
+    for (ULONGLONG stamp : kStamps) {
+        const FILETIME given = Make(stamp);
+        FILETIME local{};
+        FILETIME utc{};
+        ASSERT_TRUE(FileTimeToLocalFileTime(&given, &local)) << stamp;
+        EXPECT_EQ(Value(local), stamp + offset) << stamp;
+        ASSERT_TRUE(LocalFileTimeToFileTime(&given, &utc)) << stamp;
+        EXPECT_EQ(Value(utc), stamp - offset) << stamp;
+    }
+    EXPECT_EQ(LocalTimeAhead(), offset);
+}
+
+TEST_F(TimeZoneTest, ConversionsFollowTheOffsetOfEachSecondAcrossSwitchesAndChangesOfZone) {
+    UseZone("CET-1CEST,M3.5.0,M10.5.0/3");
+    // Into summer time and out of it (or the other way round), at seconds around each switch.
+    for (int switches = 0; switches < 2; ++switches) {
+        const time_t next = NextSwitch(NowSecond());
+        for (time_t at : {next - 30, next - 1, next, next + 1, next + 30}) {
+            if (at < NowSecond())
+                continue; // the switch is that close to the real time now
+            ASSERT_TRUE(kernel::AdvanceClock(static_cast<ULONGLONG>(at - NowSecond()) * 1000));
+            ASSERT_EQ(NowSecond(), at);
+            SCOPED_TRACE("second " + std::to_string(at - next) + " from the switch");
+            ExpectPresentOffset(at < next ? OffsetAt(next - 1) : OffsetAt(next));
+        }
+        EXPECT_NE(OffsetAt(next - 1), OffsetAt(next));
+    }
+    // Another zone counts from the call on, within the same second.
+    UseZone("XYZ-2");
+    ExpectPresentOffset(2 * 3600 * kTicksPerSecond);
+    UseZone("ABC+5");
+    ExpectPresentOffset(-5 * 3600 * kTicksPerSecond);
 }
 
 } // namespace
