@@ -98,6 +98,10 @@ void FileMapping::Close() {
     m_file->Close();
 }
 
+bool FileMapping::Flush() {
+    return FlushViewOfFile(m_view, 0) && FlushFileBuffers(m_file->Handle());
+}
+
 void FileMapping::CloseIfOpen() {
     if (m_mapping.IsOpen())
         Close();

@@ -49,6 +49,9 @@ public:
     // Maps the whole file, growing a new file to size bytes. On failure the file is closed.
     bool Create(ContainerFile* file, DWORD size);
     BYTE* View() const { return m_view; }
+    // Writes the whole view back to the file and the file to its storage; false with the platform's error
+    // when either fails.
+    bool Flush();
     // Writes the view back, unmaps it and closes the mapping (each step only when the one before
     // succeeded), then closes the file in every case. Whatever stays open is not tried again.
     void Close();

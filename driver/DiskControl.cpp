@@ -142,6 +142,10 @@ BOOL FRV_IOControl(DWORD_PTR openContext, DWORD code, PBYTE in, DWORD inSize, PB
     case DISK_IOCTL_FORMAT_MEDIA:
     case IOCTL_DISK_FORMAT_MEDIA:
         break;
+    case IOCTL_DISK_FLUSH_CACHE: // what the mapped file holds goes to its storage
+        if (!disk->mapping.Flush())
+            return fail(GetLastError());
+        break;
     case DISK_IOCTL_GETNAME:
     case IOCTL_DISK_GETNAME:
         if (out == nullptr || outSize < sizeof kDiskName)

@@ -82,7 +82,7 @@ TEST_F(DiskControlTest, EveryControlCodeChecksItsArguments) {
         {"code 0", 0, 24, 24, FALSE, 87},
         {"code 7", 7, 24, 24, FALSE, 87},
         {"code 8", 8, 24, 24, FALSE, 87},
-        {"code 0x71C24", 0x71C24, 24, 24, FALSE, 87},
+        {"flush", IOCTL_DISK_FLUSH_CACHE, -1, -1, TRUE, 0},
         {"code 0x71C4C", 0x71C4C, 24, 24, FALSE, 87},
     };
     for (const ControlCase& c : cases) {
@@ -126,6 +126,7 @@ TEST_F(DiskControlTest, UntrustedCallersAreRefusedEveryCodeUnlessInKernelMode) {
                            DISK_IOCTL_INITIALIZED,
                            IOCTL_DISK_GETNAME,
                            IOCTL_DISK_DEVICE_INFO,
+                           IOCTL_DISK_FLUSH_CACHE,
                            0,
                            0x12345};
     std::thread untrusted([&] {
@@ -295,6 +296,20 @@ TEST_F(DiskControlTest, SectorAddressesPointAtTheStoredSectors) {
     std::vector<uint8_t> stored(reinterpret_cast<uint8_t*>(addresses[0]),
                                 reinterpret_cast<uint8_t*>(addresses[0]) + 512);
     EXPECT_EQ(stored, reference::AesEcb(m_key, sector, true));
+}
+
+TEST_F(DiskControlTest, FlushingTheCacheWritesTheViewAndTheFileToStorage) {
+    std::vector<uint8_t> sector(512, 0x5A);
+    Request write(3, 1, {{sector.data(), 512}});
+    ASSERT_TRUE(Transfer(m_disk, IOCTL_DISK_WRITE, write));
+    const size_t views = kernel::ViewFlushCount();
+    const size_t files = kernel::HostFileFlushCount();
+    SetLastError(12345);
+    ASSERT_TRUE(Control(m_disk, IOCTL_DISK_FLUSH_CACHE, nullptr, 0, nullptr, 0));
+    EXPECT_EQ(GetLastError(), 0u);
+    EXPECT_EQ(kernel::ViewFlushCount(), views + 1);
+    EXPECT_EQ(kernel::HostFileFlushCount(), files + 1);
+    EXPECT_EQ(ReadDisk(3, 1), sector);
 }
 
 TEST_F(DiskControlTest, ConcurrentRequestsBehaveAsIfSerialised) {

@@ -49,6 +49,17 @@ bool DriverBlockDevice::WriteSectors(uint32_t first, uint32_t count, const uint8
     return Transfer(IOCTL_DISK_WRITE, first, count, const_cast<uint8_t*>(data));
 }
 
+bool DriverBlockDevice::Flush() {
+    LastErrorKeeper keeper;
+    if (m_device->IoControl(IOCTL_DISK_FLUSH_CACHE, nullptr, 0, nullptr, 0, nullptr))
+        return true;
+    const DWORD error = GetLastError();
+    if (error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED)
+        return true;
+    m_lastError = error;
+    return false;
+}
+
 bool DriverBlockDevice::Transfer(DWORD code, uint32_t first, uint32_t count, uint8_t* data) {
     if (count == 0 || first >= m_sectors || count > m_sectors - first || data == nullptr)
         return false;

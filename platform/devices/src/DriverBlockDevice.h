@@ -22,12 +22,13 @@ public:
     uint32_t SectorCount() const override { return m_sectors; }
     bool ReadSectors(uint32_t first, uint32_t count, uint8_t* data) override;
     bool WriteSectors(uint32_t first, uint32_t count, const uint8_t* data) override;
-    // A driver's writes reach its storage as they complete; nothing is held back on this side.
-    bool Flush() override { return true; }
+    // Nothing is held back on this side; the driver is asked to write what it holds to its storage
+    // (IOCTL_DISK_FLUSH_CACHE). A driver that does not know the control has nothing to write.
+    bool Flush() override;
     bool IsWriteProtected() const override { return m_writeProtected; }
 
     void SetWriteProtected(bool on) { m_writeProtected = on; }
-    // The driver's error of the last transfer that failed, 0 when none did.
+    // The driver's error of the last transfer or flush that failed, 0 when none did.
     DWORD LastError() const { return m_lastError; }
     const std::shared_ptr<Device>& GetDevice() const { return m_device; }
 

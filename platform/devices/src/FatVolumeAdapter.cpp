@@ -55,6 +55,17 @@ DWORD PlatformAttributes(uint32_t fatAttributes) {
     return attributes == 0 ? static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL) : attributes;
 }
 
+kernel::VolumeEntry EntryOf(fat::FatEntryInfo&& info) {
+    kernel::VolumeEntry entry;
+    entry.name = std::move(info.name);
+    entry.attributes = PlatformAttributes(info.attributes);
+    entry.creationTime = ToUtc(info.creationTime);
+    entry.lastAccessTime = ToUtc(info.lastAccessTime);
+    entry.lastWriteTime = ToUtc(info.lastWriteTime);
+    entry.size = info.size;
+    return entry;
+}
+
 fat::FatAccess AccessOf(DWORD access) {
     const bool reads = (access & GENERIC_READ) != 0;
     const bool writes = (access & GENERIC_WRITE) != 0;
@@ -299,18 +310,25 @@ DWORD FatVolumeAdapter::List(const kernel::PathComponents& folder,
     if (result != FatResult::Ok)
         return FatResultToError(result);
     do {
-        kernel::VolumeEntry entry;
-        entry.name = std::move(info.name);
-        entry.attributes = PlatformAttributes(info.attributes);
-        entry.creationTime = ToUtc(info.creationTime);
-        entry.lastAccessTime = ToUtc(info.lastAccessTime);
-        entry.lastWriteTime = ToUtc(info.lastWriteTime);
-        entry.size = info.size;
-        entries->push_back(std::move(entry));
+        entries->push_back(EntryOf(std::move(info)));
         result = m_volume->FindNext(find, info);
     } while (result == FatResult::Ok);
     m_volume->FindClose(find);
     return result == FatResult::NoMoreFiles ? static_cast<DWORD>(ERROR_SUCCESS) : FatResultToError(result);
+}
+
+DWORD FatVolumeAdapter::GetEntry(const kernel::PathComponents& path, kernel::VolumeEntry* entry) {
+    if (path.empty())
+        return ERROR_INVALID_PARAMETER;
+    fat::FatEntryInfo info;
+    if (FatResult result = m_volume->GetInfo(Join(path), info); result != FatResult::Ok)
+        return FatResultToError(result);
+    *entry = EntryOf(std::move(info));
+    return ERROR_SUCCESS;
+}
+
+DWORD FatVolumeAdapter::Flush() {
+    return FatResultToError(m_volume->Flush());
 }
 
 DWORD FatVolumeAdapter::GetFreeSpace(ULONGLONG* freeBytes, ULONGLONG* totalBytes) {

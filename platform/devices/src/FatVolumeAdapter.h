@@ -32,6 +32,9 @@ public:
     DWORD GetAttributes(const kernel::PathComponents& path, DWORD* attributes) override;
     DWORD SetAttributes(const kernel::PathComponents& path, DWORD attributes) override;
     DWORD List(const kernel::PathComponents& folder, std::vector<kernel::VolumeEntry>* entries) override;
+    // Resolves the path as every other call does: a name matches an entry's long name or its short name.
+    DWORD GetEntry(const kernel::PathComponents& path, kernel::VolumeEntry* entry) override;
+    DWORD Flush() override;
     DWORD GetFreeSpace(ULONGLONG* freeBytes, ULONGLONG* totalBytes) override;
 
 private:

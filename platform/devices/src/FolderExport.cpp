@@ -32,7 +32,6 @@
 #include <vector>
 
 #include "crt/Utf8.h"
-#include "crt/WideString.h"
 #include "kernel/Errors.h"
 #include "kernel/Files.h"
 #include "kernel/Time.h"
@@ -284,6 +283,12 @@ public:
         if (m_openFolders > 0 && --m_openFolders == 0)
             m_foldersReleased.notify_all();
     }
+    // A descriptor of the file was closed, by the thread that opened it when closer is the opener.
+    static void Closed(fuse_file_info* info, pid_t closer) {
+        OpenFile& open = *FileOf(info);
+        if (closer == open.opener)
+            open.closed = true;
+    }
 
     // The callbacks; each returns 0 (or a count) or a negated errno value.
     int GetAttr(const char* path, struct stat* st);
@@ -296,11 +301,12 @@ public:
     int Chown(uid_t uid, gid_t gid) const;
     int Truncate(const char* path, off_t size, fuse_file_info* info);
     int Open(const char* path, fuse_file_info* info, bool create);
-    int Read(fuse_file_info* info, char* buffer, size_t size, off_t offset);
-    int Write(fuse_file_info* info, const char* buffer, size_t size, off_t offset);
+    int Read(const char* path, fuse_file_info* info, char* buffer, size_t size, off_t offset);
+    int Write(const char* path, fuse_file_info* info, const char* buffer, size_t size, off_t offset);
     int StatFs(struct statvfs* st);
     int Release(fuse_file_info* info);
-    int Fsync(fuse_file_info* info);
+    int Fsync(const char* path, fuse_file_info* info);
+    int SyncVolume();
     int SetXattr(const char* path, const char* name, const char* value, size_t size);
     int GetXattr(const char* path, const char* name, char* value, size_t size);
     int ListXattr(const char* path, char* list, size_t size);
@@ -309,11 +315,20 @@ public:
     int Utimens(const char* path, const timespec times[2], fuse_file_info* info);
 
 private:
-    // A file the host holds open; the volume's calls on one file are serialised.
+    // A file the host holds open; the volume's calls on one file are serialised. The volume refuses to
+    // delete or rename an open file, and the kernel sends the release of a file only after close() has
+    // returned, so a program that closes a file and at once deletes or renames it would find it busy. A
+    // close by the thread that opened the file (which the kernel reports before close returns) marks it
+    // closed; a delete or rename that the volume refuses lets go of the volume's files of the closed ones
+    // and tries again. Waiting for the releases instead would wait for ever: the session holds the path of
+    // a file that is being deleted or renamed, and a release needs that path. A closed file that another
+    // descriptor goes on using is opened again by its path.
     struct OpenFile {
         std::mutex lock;
-        std::unique_ptr<kernel::VolumeFile> file;
+        std::unique_ptr<kernel::VolumeFile> file; // null once let go after a close
         bool writes = false;
+        pid_t opener = 0;                // the thread that opened it
+        std::atomic<bool> closed{false}; // closed by that thread since its last use
     };
 
     int Components(const char* path, PathComponents* components) const;
@@ -323,6 +338,12 @@ private:
     void Fill(const VolumeEntry& entry, struct stat* st) const;
     void FillRoot(struct stat* st) const;
     int Replace(const PathComponents& source, const PathComponents& target);
+    // The volume's file of an open file, opened again by its path after it was let go; the open file's lock
+    // is held.
+    DWORD Reattach(OpenFile& open, const char* path);
+    // A delete or rename by the volume, tried once more after letting go of the closed files (see OpenFile).
+    template <typename Call>
+    DWORD Settled(Call call);
     DWORD OnFileForWriting(const PathComponents& path, fuse_file_info* info,
                            DWORD (*call)(kernel::VolumeFile&, const void*), const void* argument);
     static OpenFile* FileOf(fuse_file_info* info) { return reinterpret_cast<OpenFile*>(info->fh); }
@@ -411,20 +432,26 @@ fuse_operations Operations() {
     ops.create = [](const char* path, mode_t, fuse_file_info* info) {
         return Guarded([&] { return Self().Open(path, info, true); });
     };
-    ops.read = [](const char*, char* buffer, size_t size, off_t offset, fuse_file_info* info) {
-        return Guarded([&] { return Self().Read(info, buffer, size, offset); });
+    ops.read = [](const char* path, char* buffer, size_t size, off_t offset, fuse_file_info* info) {
+        return Guarded([&] { return Self().Read(path, info, buffer, size, offset); });
     };
-    ops.write = [](const char*, const char* buffer, size_t size, off_t offset, fuse_file_info* info) {
-        return Guarded([&] { return Self().Write(info, buffer, size, offset); });
+    ops.write = [](const char* path, const char* buffer, size_t size, off_t offset, fuse_file_info* info) {
+        return Guarded([&] { return Self().Write(path, info, buffer, size, offset); });
     };
     ops.statfs = [](const char*, struct statvfs* st) { return Guarded([&] { return Self().StatFs(st); }); };
-    // Every completed write is on the volume already; closing has nothing to add.
-    ops.flush = [](const char*, fuse_file_info*) { return 0; };
+    // Every completed write is on the volume already; a close only marks the file closed.
+    ops.flush = [](const char*, fuse_file_info* info) {
+        FolderExport::Server::Closed(info, fuse_get_context()->pid);
+        return 0;
+    };
     ops.release = [](const char*, fuse_file_info* info) {
         return Guarded([&] { return Self().Release(info); });
     };
-    ops.fsync = [](const char*, int, fuse_file_info* info) {
-        return Guarded([&] { return Self().Fsync(info); });
+    ops.fsync = [](const char* path, int, fuse_file_info* info) {
+        return Guarded([&] { return Self().Fsync(path, info); });
+    };
+    ops.fsyncdir = [](const char*, int, fuse_file_info*) {
+        return Guarded([&] { return Self().SyncVolume(); });
     };
     ops.setxattr = [](const char* path, const char* name, const char* value, size_t size, int) {
         return Guarded([&] { return Self().SetXattr(path, name, value, size); });
@@ -479,19 +506,29 @@ int FolderExport::Server::Components(const char* path, PathComponents* component
     return 0;
 }
 
-// A folder's listing is the one place where the volume tells a name's size and times without an open.
+// The entry a name stands for, as the volume resolves it for every other call: a FAT short name is
+// another name of its entry (stat, open, truncate, create, delete and rename alike), never a name of none.
 DWORD FolderExport::Server::Lookup(const PathComponents& path, VolumeEntry* entry) const {
-    const PathComponents folder(path.begin(), path.end() - 1);
-    std::vector<VolumeEntry> entries;
-    if (DWORD error = m_volume->List(folder, &entries); error != ERROR_SUCCESS)
+    return m_volume->GetEntry(path, entry);
+}
+
+template <typename Call>
+DWORD FolderExport::Server::Settled(Call call) {
+    const DWORD error = call();
+    if (error != ERROR_SHARING_VIOLATION)
         return error;
-    for (VolumeEntry& candidate : entries) {
-        if (crt::EqualsIgnoringCase(candidate.name, path.back())) {
-            *entry = std::move(candidate);
-            return ERROR_SUCCESS;
+    bool letGo = false;
+    {
+        std::lock_guard guard(m_filesLock);
+        for (const auto& [key, open] : m_files) {
+            if (!open->closed)
+                continue;
+            std::lock_guard fileGuard(open->lock);
+            letGo = letGo || open->file != nullptr;
+            open->file.reset();
         }
     }
-    return ERROR_FILE_NOT_FOUND;
+    return letGo ? call() : error;
 }
 
 // Modes as a FAT mount shows them: read-only is the missing write bits, everything else may be run.
@@ -562,7 +599,7 @@ int FolderExport::Server::OnEntry(const char* path, int errnoAtRoot,
         return error;
     if (components.empty())
         return -errnoAtRoot;
-    return -ErrnoOf(((*m_volume).*call)(components));
+    return -ErrnoOf(Settled([&] { return ((*m_volume).*call)(components); }));
 }
 
 int FolderExport::Server::MakeDirectory(const char* path) {
@@ -588,7 +625,7 @@ int FolderExport::Server::Rename(const char* from, const char* to, unsigned int 
         return error;
     if (source.empty() || target.empty())
         return -EBUSY;
-    const DWORD error = m_volume->Move(source, target);
+    const DWORD error = Settled([&] { return m_volume->Move(source, target); });
     if (error != ERROR_ALREADY_EXISTS || (flags & RENAME_NOREPLACE))
         return -ErrnoOf(error);
     return Replace(source, target);
@@ -625,7 +662,7 @@ int FolderExport::Server::Replace(const PathComponents& source, const PathCompon
         char name[32];
         std::snprintf(name, sizeof name, "~frv%04x.tmp", m_asideCounter.fetch_add(1) & 0xFFFF);
         aside.back() = std::u16string(name, name + std::strlen(name));
-        error = m_volume->Move(target, aside);
+        error = Settled([&] { return m_volume->Move(target, aside); });
     }
     if (error != ERROR_SUCCESS)
         return -ErrnoOf(error);
@@ -672,7 +709,17 @@ DWORD FolderExport::Server::OnFileForWriting(const PathComponents& path, fuse_fi
                                              const void* argument) {
     if (info != nullptr && info->fh != 0 && FileOf(info)->writes) {
         OpenFile& open = *FileOf(info);
+        open.closed = false;
         std::lock_guard guard(open.lock);
+        if (!open.file) {
+            kernel::VolumeOpen request;
+            request.access = GENERIC_READ | GENERIC_WRITE;
+            request.share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+            request.disposition = OPEN_EXISTING;
+            bool existed = false;
+            if (DWORD error = m_volume->Open(path, request, &open.file, &existed); error != ERROR_SUCCESS)
+                return error;
+        }
         return call(*open.file, argument);
     }
     kernel::VolumeOpen request;
@@ -722,6 +769,7 @@ int FolderExport::Server::Open(const char* path, fuse_file_info* info, bool crea
 
     auto open = std::make_unique<OpenFile>();
     open->writes = writes;
+    open->opener = fuse_get_context()->pid;
     bool existed = false;
     if (DWORD error = m_volume->Open(components, request, &open->file, &existed); error != ERROR_SUCCESS)
         return -ErrnoOf(error);
@@ -737,26 +785,34 @@ int FolderExport::Server::Open(const char* path, fuse_file_info* info, bool crea
     return 0;
 }
 
-int FolderExport::Server::Read(fuse_file_info* info, char* buffer, size_t size, off_t offset) {
+int FolderExport::Server::Read(const char* path, fuse_file_info* info, char* buffer, size_t size,
+                               off_t offset) {
     if (offset < 0)
         return -EINVAL;
     OpenFile& open = *FileOf(info);
+    open.closed = false;
     const DWORD count = static_cast<DWORD>(std::min<size_t>(size, INT32_MAX));
     DWORD done = 0;
     std::lock_guard guard(open.lock);
+    if (DWORD error = Reattach(open, path); error != ERROR_SUCCESS)
+        return -ErrnoOf(error);
     if (DWORD error = open.file->Read(static_cast<ULONGLONG>(offset), buffer, count, &done);
         error != ERROR_SUCCESS)
         return -ErrnoOf(error);
     return static_cast<int>(done);
 }
 
-int FolderExport::Server::Write(fuse_file_info* info, const char* buffer, size_t size, off_t offset) {
+int FolderExport::Server::Write(const char* path, fuse_file_info* info, const char* buffer, size_t size,
+                                off_t offset) {
     if (offset < 0)
         return -EINVAL;
     OpenFile& open = *FileOf(info);
+    open.closed = false;
     const DWORD count = static_cast<DWORD>(std::min<size_t>(size, INT32_MAX));
     DWORD done = 0;
     std::lock_guard guard(open.lock);
+    if (DWORD error = Reattach(open, path); error != ERROR_SUCCESS)
+        return -ErrnoOf(error);
     const DWORD error = open.file->Write(static_cast<ULONGLONG>(offset), buffer, count, &done);
     // A short write tells the writer how far it got; the next one reports the error.
     if (error != ERROR_SUCCESS && done == 0)
@@ -789,13 +845,35 @@ int FolderExport::Server::Release(fuse_file_info* info) {
         closing = std::move(it->second);
         m_files.erase(it);
     }
-    return 0; // destroying it closes the volume's file
+    return 0; // destroying it closes the volume's file, if a close has not
 }
 
-int FolderExport::Server::Fsync(fuse_file_info* info) {
+DWORD FolderExport::Server::Reattach(OpenFile& open, const char* path) {
+    if (open.file)
+        return ERROR_SUCCESS;
+    PathComponents components;
+    // No path: the file was deleted meanwhile.
+    if (path == nullptr || Components(path, &components) != 0 || components.empty())
+        return ERROR_FILE_NOT_FOUND;
+    kernel::VolumeOpen request;
+    request.access = GENERIC_READ | (open.writes ? GENERIC_WRITE : 0);
+    request.share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    request.disposition = OPEN_EXISTING;
+    bool existed = false;
+    return m_volume->Open(components, request, &open.file, &existed);
+}
+
+int FolderExport::Server::Fsync(const char* path, fuse_file_info* info) {
     OpenFile& open = *FileOf(info);
+    open.closed = false;
     std::lock_guard guard(open.lock);
+    if (DWORD error = Reattach(open, path); error != ERROR_SUCCESS)
+        return -ErrnoOf(error);
     return -ErrnoOf(open.file->Flush());
+}
+
+int FolderExport::Server::SyncVolume() {
+    return -ErrnoOf(m_volume->Flush());
 }
 
 int FolderExport::Server::SetXattr(const char* path, const char* name, const char* value, size_t size) {
@@ -1105,27 +1183,30 @@ std::string ExportUnavailableReason() {
     return {};
 }
 
-void ReclaimHostFolder(const std::filesystem::path& hostFolder) {
+bool ReclaimHostFolder(const std::filesystem::path& hostFolder) {
     struct stat st {};
+    bool dead = false;
     if (::lstat(hostFolder.c_str(), &st) != 0) {
         if (errno != ENOTCONN)
-            return;
+            return false;
         // A FUSE mount whose server is gone.
+        dead = true;
         if (::umount2(hostFolder.c_str(), MNT_DETACH | UMOUNT_NOFOLLOW) != 0)
             RunFusermount({"-u", "-z", "-q", "--", hostFolder.string()});
         if (::lstat(hostFolder.c_str(), &st) != 0)
-            return;
+            return dead;
     }
     if (!S_ISDIR(st.st_mode))
-        return;
+        return dead;
     // A folder on another file system than its parent is a live mount, of another process.
     struct stat parent {};
     if (::stat(hostFolder.parent_path().c_str(), &parent) != 0 || parent.st_dev != st.st_dev)
-        return;
+        return dead;
     char mark = 0;
     if (::getxattr(hostFolder.c_str(), kMountPointName, &mark, 1) != 1)
-        return;
+        return dead;
     ::rmdir(hostFolder.c_str()); // refused when something was left in it
+    return dead;
 }
 
 } // namespace devices

@@ -8,10 +8,13 @@
 // What a caller may rely on:
 // - Start serves the folder or says why it cannot; the volume is then seen by this process only, which is
 //   no failure of the mount.
-// - The host sees FAT's rules: names are matched case-insensitively, names the device refuses are refused
-//   (EINVAL), an open file cannot be deleted or renamed (EBUSY), the read-only attribute is the owner's
-//   write bit. The platform's attributes and creation time are answered as the extended attributes the
-//   object store keeps them in, so the file calls of another device process work through the folder.
+// - The host sees FAT's rules: names are matched case-insensitively, and an entry's short (8.3) name is
+//   another name of it for every call, as the volume resolves it; names the device refuses are refused
+//   (EINVAL); an open file cannot be deleted or renamed (EBUSY), while one that the thread which opened it
+//   has closed can be at once, before the kernel's release of it arrives; the read-only attribute is the
+//   owner's write bit. fsync of a file or a folder writes the volume through to its disk. The platform's
+//   attributes and creation time are answered as the extended attributes the object store keeps them in, so
+//   the file calls of another device process work through the folder.
 // - Share modes are the mounting process's business among its own handles: opens through the folder take
 //   no part in them.
 // - Stop unmounts the folder once nothing on the host holds anything in it (an open file, a current
@@ -63,7 +66,8 @@ private:
 std::string ExportUnavailableReason();
 
 // Clears what a process that died while serving a folder left at this host folder: a dead FUSE mount is
-// detached, and the empty folder that Start had made is removed. Anything else is left alone.
-void ReclaimHostFolder(const std::filesystem::path& hostFolder);
+// detached, and the empty folder that Start had made is removed. Anything else is left alone. True when
+// there was a dead mount.
+bool ReclaimHostFolder(const std::filesystem::path& hostFolder);
 
 } // namespace devices

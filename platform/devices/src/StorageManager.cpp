@@ -261,4 +261,10 @@ std::vector<MountInfo> Mounts() {
     return TheStorageManager().Mounts();
 }
 
+bool ClearDeadMountFolder(const std::u16string& folder) {
+    DWORD error = 0;
+    std::optional<std::filesystem::path> host = kernel::DeviceToHostPath(folder.c_str(), &error);
+    return host && ReclaimHostFolder(*host);
+}
+
 } // namespace devices

@@ -1,5 +1,7 @@
 #include "StorageTestSupport.h"
 
+#include <cstdlib>
+
 #include "kernel/Kernel.h"
 
 namespace storagetest {
@@ -139,6 +141,34 @@ std::vector<std::u16string> Names(const std::u16string& pattern) {
     for (const WIN32_FIND_DATAW& data : Find(pattern))
         names.emplace_back(data.cFileName);
     return names;
+}
+
+std::vector<uint8_t> TextBytes(const std::string& text) {
+    return std::vector<uint8_t>(text.begin(), text.end());
+}
+
+ToolResult OnHostFolder(const fs::path& folder, std::string command) {
+    const std::string quoted = Quote(folder);
+    for (size_t at = command.find("$D"); at != std::string::npos; at = command.find("$D", at + quoted.size()))
+        command.replace(at, 2, quoted);
+    return RunTool("(" + command + ")");
+}
+
+namespace {
+constexpr char kSharingSwitch[] = "FERROVANE_FUSE";
+} // namespace
+
+SharingSwitchedOn::SharingSwitchedOn() {
+    if (const char* setting = std::getenv(kSharingSwitch))
+        m_setting = setting;
+    ::unsetenv(kSharingSwitch);
+}
+
+SharingSwitchedOn::~SharingSwitchedOn() {
+    if (m_setting)
+        ::setenv(kSharingSwitch, m_setting->c_str(), 1);
+    else
+        ::unsetenv(kSharingSwitch);
 }
 
 } // namespace storagetest

@@ -73,4 +73,21 @@ std::optional<std::vector<uint8_t>> ReadFileBytes(const std::u16string& path);
 std::vector<WIN32_FIND_DATAW> Find(const std::u16string& pattern, DWORD* error = nullptr);
 std::vector<std::u16string> Names(const std::u16string& pattern);
 
+// The bytes of a text.
+std::vector<uint8_t> TextBytes(const std::string& text);
+// A shell command on the host with $D standing for a folder (quoted), output and errors together.
+ToolResult OnHostFolder(const std::filesystem::path& folder, std::string command);
+
+// Shared folders switched on (FERROVANE_FUSE unset) for the object's life, the setting put back after.
+class SharingSwitchedOn {
+public:
+    SharingSwitchedOn();
+    ~SharingSwitchedOn();
+    SharingSwitchedOn(const SharingSwitchedOn&) = delete;
+    SharingSwitchedOn& operator=(const SharingSwitchedOn&) = delete;
+
+private:
+    std::optional<std::string> m_setting;
+};
+
 } // namespace storagetest

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <limits>
 #include <map>
@@ -85,6 +86,8 @@ ViewTable& TheViews() {
     static ViewTable* table = new ViewTable; // never destroyed: views may be unmapped at exit
     return *table;
 }
+
+std::atomic<size_t> g_viewFlushes{0};
 
 } // namespace
 
@@ -205,6 +208,7 @@ BOOL FlushViewOfFile(LPCVOID baseAddress, SIZE_T numberOfBytesToFlush) {
         if (::msync(reinterpret_cast<void*>(start), end - start, MS_SYNC) != 0)
             return Fail(kernel::files::HostError(errno), FALSE);
     }
+    ++g_viewFlushes;
     return TRUE;
 }
 
@@ -225,6 +229,10 @@ BOOL UnmapViewOfFile(LPCVOID baseAddress) {
 }
 
 namespace kernel {
+
+size_t ViewFlushCount() {
+    return g_viewFlushes;
+}
 
 size_t OpenViewCount() {
     ViewTable& table = TheViews();

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -34,6 +35,8 @@ constexpr DWORD kStoredAttributes =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
 constexpr const char* kAttributesName = "user.ferrovane.attributes";
 constexpr const char* kCreatedName = "user.ferrovane.created";
+
+std::atomic<size_t> g_hostFileFlushes{0};
 
 bool IsNotSupported(int error) {
     return error == ENOTSUP || error == EOPNOTSUPP;
@@ -311,6 +314,7 @@ public:
     DWORD Flush() override {
         if (::fsync(m_fd.Get()) != 0 && errno != EINVAL && errno != EBADF)
             return HostError(errno);
+        ++g_hostFileFlushes;
         return ERROR_SUCCESS;
     }
 
@@ -705,3 +709,11 @@ std::optional<std::filesystem::path> HostPathBelow(const std::filesystem::path& 
 }
 
 } // namespace kernel::files
+
+namespace kernel {
+
+size_t HostFileFlushCount() {
+    return files::g_hostFileFlushes;
+}
+
+} // namespace kernel

@@ -8,6 +8,7 @@
 #include "FileObject.h"
 #include "PathText.h"
 #include "VolumeHost.h"
+#include "crt/WideString.h"
 #include "kernel/DeviceRoot.h"
 #include "kernel/Errors.h"
 #include "kernel/Files.h"
@@ -234,6 +235,25 @@ bool UnmountVolume(LPCWSTR folder) {
     }
     mount->volume.reset();
     return true;
+}
+
+DWORD Volume::GetEntry(const PathComponents& path, VolumeEntry* entry) {
+    if (path.empty())
+        return ERROR_INVALID_PARAMETER;
+    std::vector<VolumeEntry> entries;
+    if (DWORD error = List(PathComponents(path.begin(), path.end() - 1), &entries); error != ERROR_SUCCESS)
+        return error;
+    for (VolumeEntry& candidate : entries) {
+        if (crt::EqualsIgnoringCase(candidate.name, path.back())) {
+            *entry = std::move(candidate);
+            return ERROR_SUCCESS;
+        }
+    }
+    return ERROR_FILE_NOT_FOUND;
+}
+
+DWORD Volume::Flush() {
+    return ERROR_SUCCESS;
 }
 
 } // namespace kernel

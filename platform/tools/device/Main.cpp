@@ -58,7 +58,8 @@ Encrypted containers (as the main program mounts them, through Drivers\Builtin\F
                               mounts under the folder name in its trailer unless --folder is given.
                               A container whose volume reaches the disk's last sector (one not
                               partitioned here) mounts read-only, and the command says so.
-  unmount FOLDER|CONTAINER    end the mount command that holds it
+  unmount FOLDER|CONTAINER    end the mount command that holds it, or clear the folder that one which
+                              was killed left
   mounts                      list the mounts that mount commands hold
 )";
 

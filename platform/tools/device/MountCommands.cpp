@@ -3,13 +3,15 @@
 // A mount command holds its mount in its own process until a signal ends it. While it does, a record of
 // the mount lies in the device's run-time folder (device-mounts/<process id>: the folder, the container
 // and whether other processes see the folder, a line each), so that other invocations can list and end
-// it.
+// it. A command that ended without removing its record (killed, or a zombie its parent has not reaped)
+// holds nothing: its record is dropped, and 'unmount' clears the dead folder it left.
 
 #include <pthread.h>
 #include <signal.h>
 #include <strings.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -49,9 +51,14 @@ std::filesystem::path RecordFolder() {
     return kernel::RuntimeFolder() / "device-mounts";
 }
 
-// The start time of a process in clock ticks since boot (field 22 of /proc/PID/stat), empty when there is
-// no such process.
-std::string ProcessStartTime(DWORD process) {
+// The state (field 3 of /proc/PID/stat) and the start time in clock ticks since boot (field 22) of a
+// process; both empty when there is no such process.
+struct ProcessStat {
+    std::string state;
+    std::string started;
+};
+
+ProcessStat ReadProcessStat(DWORD process) {
     std::ifstream in("/proc/" + std::to_string(process) + "/stat");
     std::string stat;
     std::getline(in, stat);
@@ -60,21 +67,30 @@ std::string ProcessStartTime(DWORD process) {
     if (at == std::string::npos)
         return {};
     std::istringstream fields(stat.substr(at + 1));
+    ProcessStat result;
     std::string field;
-    for (int index = 3; index <= 22 && fields >> field; ++index)
+    for (int index = 3; index <= 22 && fields >> field; ++index) {
+        if (index == 3)
+            result.state = field;
         if (index == 22)
-            return field;
-    return {};
+            result.started = field;
+    }
+    return result;
 }
 
-// True while the mount command of the record runs: the process is there and started when the record says.
+std::string ProcessStartTime(DWORD process) {
+    return ReadProcessStat(process).started;
+}
+
+// True while the mount command of the record runs: the process is there, started when the record says,
+// and has not ended (a zombie holds no mount: its files, the FUSE session among them, are closed).
 bool ProcessAlive(const MountRecord& record) {
-    std::string started = ProcessStartTime(record.process);
-    return !started.empty() && started == record.started;
+    const ProcessStat stat = ReadProcessStat(record.process);
+    return !stat.started.empty() && stat.started == record.started && stat.state != "Z" && stat.state != "X";
 }
 
-// The records of live mount commands; records of commands that died are removed.
-std::vector<MountRecord> LiveRecords() {
+// The records of live mount commands. Those of commands that ended are removed; they go to *ended.
+std::vector<MountRecord> LiveRecords(std::vector<MountRecord>* ended = nullptr) {
     std::vector<MountRecord> records;
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(RecordFolder(), error)) {
@@ -90,6 +106,8 @@ std::vector<MountRecord> LiveRecords() {
         std::getline(in, record.started);
         if (!ProcessAlive(record)) {
             std::filesystem::remove(entry.path(), error);
+            if (ended != nullptr)
+                ended->push_back(std::move(record));
             continue;
         }
         if (!record.folder.empty())
@@ -121,7 +139,44 @@ std::optional<uint32_t> SizeOf(const std::string& text) {
     return static_cast<uint32_t>(static_cast<unsigned long long>(*count) * unit);
 }
 
-std::string StatusText(int32_t status) {
+// What an error of opening or reading the container file says about it; empty for others.
+std::string FileProblem(DWORD error) {
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return "the container file does not exist";
+    case ERROR_SHARING_VIOLATION:
+        return "the container file is in use: another mount or program has it open";
+    case ERROR_INVALID_NAME:
+    case ERROR_FILENAME_EXCED_RANGE:
+        return "the container's path is no valid device path";
+    default:
+        return {};
+    }
+}
+
+// Why a name cannot be the folder of a mount, as the device's paths refuse it; empty when it can.
+std::string FolderProblem(const std::u16string& name) {
+    if (name.empty())
+        return "it is empty";
+    if (name == u"." || name == u"..")
+        return "it names no folder of its own";
+    if (name.size() + 1 >= MAX_PATH)
+        return "it is too long for a device path";
+    for (char16_t c : name) {
+        if (c < 0x20)
+            return "it holds a control character";
+        if (std::u16string_view(u"<>:\"/|\\*?").find(c) != std::u16string_view::npos)
+            return std::string("'") + static_cast<char>(c) + "' is not allowed in it";
+    }
+    return {};
+}
+
+int FailFolder(const std::u16string& name, const std::string& problem) {
+    return Fail("the folder name " + Quoted(name) + " cannot be a folder: " + problem, 0);
+}
+
+std::string StatusText(int32_t status, DWORD lastError) {
     switch (status) {
     case MOUNT_FILE_MISSING:
         return "the container file does not exist";
@@ -130,6 +185,8 @@ std::string StatusText(int32_t status) {
     case MOUNT_WRITE_FAILED:
         return "the container file cannot be written";
     case MOUNT_OPEN_FAILED:
+        if (std::string problem = FileProblem(lastError); !problem.empty())
+            return problem;
         return "the container file cannot be opened";
     case MOUNT_MAPPING_FAILED:
         return "the container file cannot be mapped to memory";
@@ -153,7 +210,7 @@ HANDLE Activate(CONTAINER_PARAMS& record) {
     if (device)
         DeactivateDevice(device);
     if (record.status != MOUNT_OK)
-        Fail(StatusText(record.status), record.lastError);
+        Fail(StatusText(record.status, record.lastError), record.lastError);
     else
         Fail("the driver could not be activated", error);
     return nullptr;
@@ -180,19 +237,32 @@ bool WriteNewTrailer(const CONTAINER_PARAMS& record) {
 // The folder name in a container's trailer, read as the main program reads it: the data key unwrapped
 // with the password's key decrypts the name block, 8-bit text unless its second byte is 0 (then the low
 // bytes of UTF-16 units). A wrong password gives a garbled name; the driver then refuses the password.
-std::optional<std::u16string> FolderFromTrailer(const CONTAINER_PARAMS& record) {
+// Without a name, *why says what is wrong with the file, *error the platform's error.
+std::optional<std::u16string> FolderFromTrailer(const CONTAINER_PARAMS& record, std::string* why,
+                                                DWORD* error) {
     HANDLE file =
         CreateFileW(record.containerPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    if (file == INVALID_HANDLE_VALUE) {
+        *error = GetLastError();
+        *why = FileProblem(*error);
+        if (why->empty())
+            *why = "the container file cannot be opened";
         return std::nullopt;
+    }
     CONTAINER_TRAILER trailer;
     DWORD read = 0;
-    bool ok = SetFilePointer(file, -static_cast<LONG>(kTrailerSize), nullptr, FILE_END) !=
+    const bool longEnough = GetFileSize(file, nullptr) >= kTrailerSize;
+    bool ok = longEnough &&
+              SetFilePointer(file, -static_cast<LONG>(kTrailerSize), nullptr, FILE_END) !=
                   INVALID_SET_FILE_POINTER &&
               ReadFile(file, &trailer, kTrailerSize, &read, nullptr) && read == kTrailerSize;
+    *error = longEnough ? GetLastError() : 0;
     CloseHandle(file);
-    if (!ok)
+    if (!ok) {
+        *why = longEnough ? "the container's trailer cannot be read"
+                          : "the file is no container: it is too short to hold a trailer";
         return std::nullopt;
+    }
     uint8_t passwordKey[16];
     uint8_t dataKey[16];
     DerivePasswordKey(record.password, kContainerTextUnits, passwordKey);
@@ -230,6 +300,9 @@ int Mount(const Words& words) {
     if (!CopyField(record.containerPath, Wide(args.Words()[0])) ||
         !CopyField(record.password, Wide(*args.Value("password"))) || !CopyField(record.folderName, folder))
         return Usage("the container path, the password and the folder hold 259 characters at most");
+    if (args.Value("folder"))
+        if (std::string problem = FolderProblem(folder); !problem.empty())
+            return FailFolder(folder, problem);
 
     // The mount is held until one of these arrives; every thread started from here on has them blocked.
     sigset_t stops;
@@ -263,9 +336,11 @@ int Mount(const Words& words) {
             return Fail("the new container's trailer cannot be written", GetLastError());
         record.size = 0;
     } else if (folder.empty()) {
-        std::optional<std::u16string> named = FolderFromTrailer(record);
+        std::string why;
+        DWORD error = 0;
+        std::optional<std::u16string> named = FolderFromTrailer(record, &why, &error);
         if (!named)
-            return Fail("the container's trailer cannot be read", GetLastError());
+            return Fail(why, error);
         CopyField(record.folderName, *named);
     }
     HANDLE device = Activate(record);
@@ -275,7 +350,11 @@ int Mount(const Words& words) {
     std::optional<devices::MountInfo> mount = active ? devices::MountOf(*active) : std::nullopt;
     if (!mount) {
         DeactivateDevice(device);
-        return Fail("the container's volume was not mounted", 0);
+        // The password was right: the name came from the container, or the volume is not one to mount.
+        const std::u16string named = record.folderName;
+        if (std::string problem = FolderProblem(named); !problem.empty())
+            return FailFolder(named, problem);
+        return Fail("the container's volume is damaged: it holds no file system that can be mounted", 0);
     }
     bool shared = mount->sharing == devices::MountSharing::Shared;
 
@@ -321,9 +400,14 @@ int Unmount(const Words& words) {
         return Usage(args.Ok() ? "unmount takes a folder or a container" : args.Error());
     const std::string& wanted = args.Words()[0];
     std::string folder = wanted.empty() || wanted[0] == '\\' ? wanted : "\\" + wanted;
-    for (const MountRecord& record : LiveRecords()) {
-        if (strcasecmp(record.folder.c_str(), folder.c_str()) != 0 &&
-            strcasecmp(record.container.c_str(), wanted.c_str()) != 0)
+    auto names = [&](const MountRecord& record) {
+        return strcasecmp(record.folder.c_str(), folder.c_str()) == 0 ||
+               strcasecmp(record.container.c_str(), wanted.c_str()) == 0;
+    };
+    std::vector<MountRecord> ended;
+    const std::vector<MountRecord> live = LiveRecords(&ended);
+    for (const MountRecord& record : live) {
+        if (!names(record))
             continue;
         if (::kill(static_cast<pid_t>(record.process), SIGTERM) != 0)
             return Fail("the mount command " + std::to_string(record.process) + " cannot be signalled",
@@ -335,7 +419,15 @@ int Unmount(const Words& words) {
                 return Fail(record.folder + " is still mounted", ERROR_BUSY);
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
+        devices::ClearDeadMountFolder(Wide(record.folder)); // left when the command was killed meanwhile
         std::printf("unmounted %s\n", record.folder.c_str());
+        return 0;
+    }
+    // A holder that is gone left a dead folder behind, found by its record or by the folder's name.
+    auto gone = std::find_if(ended.begin(), ended.end(), names);
+    const std::string left = gone != ended.end() ? gone->folder : folder;
+    if (devices::ClearDeadMountFolder(Wide(left))) {
+        std::printf("unmounted %s: its mount command had ended\n", left.c_str());
         return 0;
     }
     return Fail("no mount command holds " + wanted, 0);

@@ -15,10 +15,6 @@ constexpr size_t kLongUnitOffsets[dirent::kUnitsPerLongEntry] = {1,  3,  5,  7, 
                                                                  18, 20, 22, 24, 28, 30};
 constexpr uint32_t kMaxLongEntries = 20; // 20 * 13 units hold the longest name
 
-bool IsLongEntry(const RawEntry& raw) {
-    return (raw[dirent::kAttributes] & 0x3F) == dirent::kLongNameAttributes;
-}
-
 ShortName FoldedShort(const ShortName& name) {
     ShortName folded = name;
     for (uint8_t& c : folded) {
@@ -83,6 +79,15 @@ FatResult VolumeImpl::DirCursor::Locate(uint32_t index, uint32_t& sector, uint32
     sector = layout.ClusterSector(m_cluster) + inCluster / kSectorSize;
     offset = inCluster % kSectorSize;
     return FatResult::Ok;
+}
+
+FatResult VolumeImpl::DirCursor::Read(uint32_t index, uint32_t& sector, uint32_t& offset, RawEntry& raw,
+                                      bool& past) {
+    raw = RawEntry{};
+    FatResult result = Locate(index, sector, offset, past);
+    if (result != FatResult::Ok || past)
+        return result;
+    return m_volume.ReadSlot(sector, offset, raw);
 }
 
 FatResult VolumeImpl::DirCursor::Extent(uint32_t& slots, uint32_t& lastCluster) {
@@ -203,13 +208,9 @@ FatResult VolumeImpl::ScanSlots(DirCursor& cursor, uint32_t dirCluster, uint32_t
         uint32_t sector = 0;
         uint32_t offset = 0;
         bool past = false;
-        FatResult result = cursor.Locate(index, sector, offset, past);
-        if (result != FatResult::Ok)
-            return result;
-        if (past)
-            return FatResult::Ok;
         RawEntry raw;
-        if ((result = ReadSlot(sector, offset, raw)) != FatResult::Ok)
+        FatResult result = cursor.Read(index, sector, offset, raw, past);
+        if (result != FatResult::Ok || past)
             return result;
         uint8_t first = raw[dirent::kName];
         if (first == dirent::kEnd)
@@ -347,11 +348,9 @@ FatResult VolumeImpl::AddEntry(uint32_t dirCluster, const std::u16string& name, 
         uint32_t sector = 0;
         uint32_t offset = 0;
         bool past = false;
-        FatResult result = cursor.Locate(index, sector, offset, past);
+        RawEntry raw;
+        FatResult result = cursor.Read(index, sector, offset, raw, past);
         if (result != FatResult::Ok)
-            return result;
-        RawEntry raw{};
-        if (!past && (result = ReadSlot(sector, offset, raw)) != FatResult::Ok)
             return result;
         if (past || raw[0] == dirent::kEnd) {
             tailStart = runLength > 0 ? runStart : index;
@@ -472,10 +471,8 @@ FatResult VolumeImpl::AddEntry(uint32_t dirCluster, const std::u16string& name, 
         uint32_t sector = 0;
         uint32_t offset = 0;
         bool past = false;
-        if ((result = cursor.Locate(start + need, sector, offset, past)) != FatResult::Ok)
-            return result;
-        RawEntry next{};
-        if (!past && (result = ReadSlot(sector, offset, next)) != FatResult::Ok)
+        RawEntry next;
+        if ((result = cursor.Read(start + need, sector, offset, next, past)) != FatResult::Ok)
             return result;
         if (!past && next[0] != dirent::kEnd &&
             (result = WriteSlot(sector, offset, RawEntry{})) != FatResult::Ok)

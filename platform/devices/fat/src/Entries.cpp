@@ -123,7 +123,7 @@ FatResult VolumeImpl::GetInfo(std::u16string_view path, FatEntryInfo& info) {
 }
 
 FatResult VolumeImpl::SetAttributes(std::u16string_view path, uint32_t attributes) {
-    FatResult result = CheckWritable();
+    FatResult result = BeginChange();
     if (result != FatResult::Ok)
         return result;
     FoundEntry entry;
@@ -141,7 +141,7 @@ FatResult VolumeImpl::SetAttributes(std::u16string_view path, uint32_t attribute
 }
 
 FatResult VolumeImpl::Delete(std::u16string_view path) {
-    FatResult result = CheckWritable();
+    FatResult result = BeginChange();
     if (result != FatResult::Ok)
         return result;
     FoundEntry entry;
@@ -163,7 +163,7 @@ FatResult VolumeImpl::Delete(std::u16string_view path) {
 }
 
 FatResult VolumeImpl::CreateDirectory(std::u16string_view path) {
-    FatResult result = CheckWritable();
+    FatResult result = BeginChange();
     if (result != FatResult::Ok)
         return result;
     ParsedPath parsed;
@@ -203,7 +203,7 @@ FatResult VolumeImpl::CreateDirectory(std::u16string_view path) {
 }
 
 FatResult VolumeImpl::RemoveDirectory(std::u16string_view path) {
-    FatResult result = CheckWritable();
+    FatResult result = BeginChange();
     if (result != FatResult::Ok)
         return result;
     FoundEntry entry;
@@ -238,7 +238,7 @@ FatResult VolumeImpl::RemoveDirectory(std::u16string_view path) {
 }
 
 FatResult VolumeImpl::Rename(std::u16string_view from, std::u16string_view to) {
-    FatResult result = CheckWritable();
+    FatResult result = BeginChange();
     if (result != FatResult::Ok)
         return result;
     FoundEntry source;
@@ -290,10 +290,8 @@ FatResult VolumeImpl::Rename(std::u16string_view from, std::u16string_view to) {
         uint32_t sector = 0;
         uint32_t offset = 0;
         bool past = false;
-        RawEntry dotDot{};
-        if ((result = cursor.Locate(1, sector, offset, past)) != FatResult::Ok)
-            return result;
-        if (!past && (result = ReadSlot(sector, offset, dotDot)) != FatResult::Ok)
+        RawEntry dotDot;
+        if ((result = cursor.Read(1, sector, offset, dotDot, past)) != FatResult::Ok)
             return result;
         if (!past && dotDot[0] == '.' && dotDot[1] == '.') {
             SetRawCluster(dotDot, targetDir == RootCluster() ? 0 : targetDir);

@@ -54,7 +54,7 @@ FatResult VolumeImpl::Open(std::u16string_view path, FatAccess access, FatDispos
             return FatResult::Denied;
         if ((CanWrite(access) || truncate) && (entry.Attributes() & kAttrReadOnly))
             return FatResult::Denied;
-        if ((CanWrite(access) || truncate) && (result = CheckWritable()) != FatResult::Ok)
+        if ((CanWrite(access) || truncate) && (result = BeginChange()) != FatResult::Ok)
             return result;
         uint32_t cluster = 0;
         if ((result = EntryCluster(entry.raw, cluster)) != FatResult::Ok)
@@ -62,7 +62,7 @@ FatResult VolumeImpl::Open(std::u16string_view path, FatAccess access, FatDispos
     } else if (result == FatResult::NoFile) {
         if (disposition == FatDisposition::OpenExisting || disposition == FatDisposition::TruncateExisting)
             return FatResult::NoFile;
-        if ((result = CheckWritable()) != FatResult::Ok)
+        if ((result = BeginChange()) != FatResult::Ok)
             return result;
         FatStamp stamp = Stamp();
         RawEntry fields{};
@@ -496,7 +496,7 @@ FatResult VolumeImpl::Write(FatFile file, const void* buffer, uint32_t count, ui
         return result;
     if (!CanWrite(open->access))
         return FatResult::Denied;
-    if ((result = CheckWritable()) != FatResult::Ok)
+    if ((result = BeginChange()) != FatResult::Ok)
         return result;
     if (count == 0)
         return FatResult::Ok;
@@ -584,7 +584,7 @@ FatResult VolumeImpl::SetEndOfFile(FatFile file) {
         return result;
     if (!CanWrite(open->access))
         return FatResult::Denied;
-    if ((result = CheckWritable()) != FatResult::Ok)
+    if ((result = BeginChange()) != FatResult::Ok)
         return result;
     uint32_t position = open->position;
     if (position == node->size)

@@ -57,7 +57,7 @@ FatResult VolumeImpl::SetFileTimes(FatFile file, const uint64_t* creation, const
         return result;
     if ((static_cast<uint8_t>(open->access) & static_cast<uint8_t>(FatAccess::Write)) == 0)
         return FatResult::Denied;
-    if ((result = CheckWritable()) != FatResult::Ok)
+    if ((result = BeginChange()) != FatResult::Ok)
         return result;
     if (creation == nullptr && lastAccess == nullptr && lastWrite == nullptr)
         return FatResult::Ok;

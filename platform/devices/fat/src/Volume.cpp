@@ -18,6 +18,13 @@ uint32_t NewMountId() {
     return id != 0 ? id : ++g_lastMountId;
 }
 
+// Format notes: FAT entry 1 of FAT16 and FAT32 holds the clean-shutdown bit (set while the volume is not in
+// use); FAT12 has no room there, and its boot sector's state byte (offset 37) carries the in-use bit 0.
+constexpr uint32_t kFat16CleanBit = 0x8000;
+constexpr uint32_t kFat32CleanBit = 0x08000000;
+constexpr size_t kFat12StateByte = 37;
+constexpr uint8_t kFat12InUseBit = 0x01;
+
 } // namespace
 
 FatResult VolumeImpl::Mount(BlockDevice& disk, VolumeLocation where) {
@@ -74,6 +81,14 @@ FatResult VolumeImpl::Mount(BlockDevice& disk, VolumeLocation where) {
     m_readOnly = disk.IsWriteProtected();
     m_mountId = NewMountId();
     m_mounted = true;
+    m_markedInUse = false;
+    bool inUse = false;
+    if (!m_readOnly && ReadInUse(inUse) == FatResult::Ok && inUse) {
+        // Left in use: the session that used it ended without its dismount. The mark stays until this
+        // mount's own clean dismount; what the repair cannot do leaves the volume as it was.
+        m_markedInUse = true;
+        Reclaim();
+    }
     return FatResult::Ok;
 }
 
@@ -81,6 +96,13 @@ FatResult VolumeImpl::Unmount() {
     if (!m_mounted)
         return FatResult::NotReady;
     FatResult result = Flush();
+    // The volume is marked clean only once everything else is on the disk.
+    if (result == FatResult::Ok && m_markedInUse && !m_readOnly) {
+        result = WriteInUse(false);
+        if (result == FatResult::Ok && !m_disk->Flush())
+            result = FatResult::DiskError;
+    }
+    m_markedInUse = false;
     m_files.clear();
     m_searches.clear();
     m_nodes.clear();
@@ -91,10 +113,52 @@ FatResult VolumeImpl::Unmount() {
     return result;
 }
 
-FatResult VolumeImpl::CheckWritable() const {
+FatResult VolumeImpl::BeginChange() {
     if (!m_mounted)
         return FatResult::NotReady;
-    return m_readOnly ? FatResult::WriteProtected : FatResult::Ok;
+    if (m_readOnly)
+        return FatResult::WriteProtected;
+    if (m_markedInUse)
+        return FatResult::Ok;
+    FatResult result = WriteInUse(true);
+    if (result == FatResult::Ok)
+        m_markedInUse = true;
+    return result;
+}
+
+FatResult VolumeImpl::ReadInUse(bool& inUse) {
+    if (m_layout.type == FatType::Fat12) {
+        const uint8_t* data = nullptr;
+        FatResult result = m_cache.Read(m_layout.volumeStart, data);
+        if (result == FatResult::Ok)
+            inUse = (ConstBytes(data, kSectorSize).U8(kFat12StateByte) & kFat12InUseBit) != 0;
+        return result;
+    }
+    uint32_t value = 0;
+    FatResult result = m_fat.Get(1, value);
+    if (result == FatResult::Ok)
+        inUse = (value & (m_layout.type == FatType::Fat16 ? kFat16CleanBit : kFat32CleanBit)) == 0;
+    return result;
+}
+
+FatResult VolumeImpl::WriteInUse(bool inUse) {
+    FatResult result = FatResult::Ok;
+    if (m_layout.type == FatType::Fat12) {
+        uint8_t* data = nullptr;
+        if ((result = m_cache.Modify(m_layout.volumeStart, data)) != FatResult::Ok)
+            return result;
+        MutableBytes bytes(data, kSectorSize);
+        const uint8_t state = bytes.Read().U8(kFat12StateByte);
+        bytes.Put8(kFat12StateByte,
+                   static_cast<uint8_t>(inUse ? state | kFat12InUseBit : state & ~kFat12InUseBit));
+    } else {
+        const uint32_t bit = m_layout.type == FatType::Fat16 ? kFat16CleanBit : kFat32CleanBit;
+        uint32_t value = 0;
+        if ((result = m_fat.Get(1, value)) != FatResult::Ok ||
+            (result = m_fat.Set(1, inUse ? value & ~bit : value | bit)) != FatResult::Ok)
+            return result;
+    }
+    return m_cache.Commit();
 }
 
 FatResult VolumeImpl::UpdateFsInfo() {

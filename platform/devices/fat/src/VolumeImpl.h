@@ -1,7 +1,7 @@
 #pragma once
 // The state of a mounted volume and the operations behind FatVolume. Directory handling lives in
-// Directory.cpp, the path operations in Entries.cpp, file I/O in FileIo.cpp, mounting in Volume.cpp.
-// Callers hold the lock; nothing here locks.
+// Directory.cpp, the path operations in Entries.cpp, file I/O in FileIo.cpp, mounting in Volume.cpp, the
+// repair of a volume left in use in Reclaim.cpp. Callers hold the lock; nothing here locks.
 
 #include <array>
 #include <cstdint>
@@ -50,6 +50,10 @@ constexpr uint32_t kMaxEntries = 65536; // slots a folder may have
 } // namespace dirent
 
 using RawEntry = std::array<uint8_t, dirent::kSize>;
+
+inline bool IsLongEntry(const RawEntry& raw) {
+    return (raw[dirent::kAttributes] & 0x3F) == dirent::kLongNameAttributes;
+}
 
 // A live entry of a folder, as a scan found it.
 struct FoundEntry {
@@ -147,7 +151,13 @@ public:
 
 private:
     // Volume.cpp: state checks, FSInfo, finishing a change.
-    FatResult CheckWritable() const;
+    // Refuses a change of a volume that is not mounted or read-only; before the first change of a mount it
+    // records on the volume that it is in use.
+    FatResult BeginChange();
+    // The in-use mark: the FAT's clean-shutdown bit (FAT16/32) or bit 0 of the boot sector's state byte
+    // (FAT12), written at once.
+    FatResult ReadInUse(bool& inUse);
+    FatResult WriteInUse(bool inUse);
     FatResult UpdateFsInfo();
     // Writes what a call left in the cache, FSInfo included.
     FatResult Finish();
@@ -163,6 +173,8 @@ private:
         }
         DirPosition Position() const { return DirPosition{m_ordinal, m_cluster}; }
         FatResult Locate(uint32_t index, uint32_t& sector, uint32_t& offset, bool& past);
+        // Locate, and the slot's bytes (zeros when past).
+        FatResult Read(uint32_t index, uint32_t& sector, uint32_t& offset, RawEntry& raw, bool& past);
         // The folder's last cluster and its slot count, walking to the end of its chain.
         FatResult Extent(uint32_t& slots, uint32_t& lastCluster);
 
@@ -196,6 +208,12 @@ private:
     FatResult FolderOf(const FoundEntry& entry, uint32_t& dirCluster) const;
     void FillInfo(const FoundEntry& entry, FatEntryInfo& info) const;
     FatResult WriteZeroCluster(uint32_t cluster, const RawEntry* dot, const RawEntry* dotDot);
+
+    // Reclaim.cpp: what a volume left in use may hold that no completed call leaves. Changes nothing when
+    // the volume's structures are damaged.
+    FatResult Reclaim();
+    FatResult FindOrphanSlots(uint32_t dirCluster, std::vector<std::pair<uint32_t, uint32_t>>& slots);
+    FatResult SyncFatCopies();
 
     // Entries.cpp: paths.
     struct ParsedPath {
@@ -233,6 +251,7 @@ private:
     FatClock m_clock;
     bool m_mounted = false;
     bool m_readOnly = false;
+    bool m_markedInUse = false; // the volume records that it is in use, until a clean unmount
     uint32_t m_mountId = 0;
     BlockDevice* m_disk = nullptr;
     VolumeLayout m_layout;

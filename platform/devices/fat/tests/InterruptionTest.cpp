@@ -1,6 +1,7 @@
 // Power cuts: each operation is stopped after every possible number of its disk writes; the volume must
 // still mount, everything that was there before must be intact, the operation's own target must be in
-// its old or its new state, and fsck.fat may at most find unreferenced clusters.
+// its old or its new state, and once that mount (which repairs what the cut left) is dismounted, fsck.fat
+// finds the volume clean; only a cut rename may leave the entry under both names.
 
 #include <gtest/gtest.h>
 
@@ -230,7 +231,8 @@ TEST_P(FatPowerCut, LeavesOldDataIntactAndAtMostLeaksClusters) {
             volume.Unmount();
             Keep(disk);
             ToolResult fsck = CheckVolume(m_image, m_where);
-            EXPECT_TRUE(fsck.exitCode == 0 || FsckFoundOnlyLeaks(fsck.output, c.mayDuplicate)) << fsck.output;
+            EXPECT_TRUE(fsck.exitCode == 0 || (c.mayDuplicate && FsckFoundOnlyLeaks(fsck.output, true)))
+                << fsck.output;
         }
     }
 }

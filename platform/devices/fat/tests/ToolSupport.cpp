@@ -257,7 +257,9 @@ bool FsckFoundOnlyLeaks(const std::string& output, bool allowShared) {
                                       "Auto-deleting",
                                       "Long filename fragment",
                                       "start bit is missing",
-                                      "Not auto-correcting"};
+                                      "Not auto-correcting",
+                                      "Dirty bit is set",
+                                      "removing dirty bit"};
     static const char* kShared[] = {"share clusters", "Truncating second to 0 bytes",
                                     "cluster chain length is 0 bytes", "Invalid '..' entry"};
     while (std::getline(lines, line)) {

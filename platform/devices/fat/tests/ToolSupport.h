@@ -75,7 +75,8 @@ ToolResult CopySampleTree(const SampleTree& tree, const std::filesystem::path& s
 
 // Whether fsck.fat -n found only what an interrupted call may leave: clusters nobody references, FAT
 // copies of which only the first got the change, a stale free count, long-name slots without their short
-// entry; with allowShared also an entry left under two names by an interrupted rename.
+// entry, the volume still marked in use; with allowShared also an entry left under two names by an
+// interrupted rename.
 bool FsckFoundOnlyLeaks(const std::string& output, bool allowShared);
 
 std::vector<uint8_t> PatternBytes(size_t length, uint32_t seed);

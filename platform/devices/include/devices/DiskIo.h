@@ -74,6 +74,7 @@ static_assert(sizeof(STORAGEDEVICEINFO) == 80);
 #define IOCTL_DISK_INITIALIZED 0x00071C10
 #define IOCTL_DISK_FORMAT_MEDIA 0x00079C14
 #define IOCTL_DISK_GETNAME 0x00071C20
+#define IOCTL_DISK_FLUSH_CACHE 0x00071C24
 #define IOCTL_DISK_GET_SECTOR_ADDR 0x00071C50
 
 // What the device manager passes with the post-initialisation control.

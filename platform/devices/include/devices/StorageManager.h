@@ -61,5 +61,9 @@ std::u16string MountFolderOf(const Device& device);
 std::optional<MountInfo> MountOf(const Device& device);
 // Every volume this process has mounted, in the order they were mounted.
 std::vector<MountInfo> Mounts();
+// Clears the host folder of a mount folder ("\Encrypted") that a process which died while sharing it left
+// behind: the dead FUSE mount is detached and the folder made for it removed; a live mount, of any
+// process, and the user's own folders are left alone. True when there was a dead mount.
+bool ClearDeadMountFolder(const std::u16string& folder);
 
 } // namespace devices

@@ -113,3 +113,9 @@ BOOL SetFileAttributesW(LPCWSTR fileName, DWORD fileAttributes);
 HANDLE FindFirstFileW(LPCWSTR fileName, LPWIN32_FIND_DATAW findData);
 BOOL FindNextFileW(HANDLE findFile, LPWIN32_FIND_DATAW findData);
 BOOL FindClose(HANDLE findFile);
+
+namespace kernel {
+// How many times a host file of the object store was written through to its storage (FlushFileBuffers)
+// in this process, for tests that check that a flush reached the file.
+size_t HostFileFlushCount();
+} // namespace kernel

@@ -17,7 +17,6 @@
 #define FILE_MAP_READ 0x0004
 #define FILE_MAP_ALL_ACCESS 0x000F001F
 
-
 // The handheld's allocation granularity: view offsets are multiples of it.
 constexpr DWORD kMappingGranularity = 65536;
 
@@ -44,4 +43,7 @@ BOOL UnmapViewOfFile(LPCVOID baseAddress);
 namespace kernel {
 // The number of mapped views in this process, for tests that check that everything was released.
 size_t OpenViewCount();
+// How many times FlushViewOfFile wrote a view back in this process, for tests that check that a flush
+// reached it.
+size_t ViewFlushCount();
 } // namespace kernel

@@ -89,6 +89,13 @@ public:
     // Every entry of a folder (the root too), without "." and ".."; ERROR_PATH_NOT_FOUND for a missing
     // folder or a file.
     virtual DWORD List(const PathComponents& folder, std::vector<VolumeEntry>* entries) = 0;
+    // The entry a path (not the root) names, as its folder's listing reports it, found by every name the
+    // volume resolves (a FAT volume's short names too, while the listing shows the long name);
+    // ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND when there is none. This one looks through the listing.
+    virtual DWORD GetEntry(const PathComponents& path, VolumeEntry* entry);
+    // Writes back to its storage whatever the volume holds of completed calls; this one has nothing to
+    // write.
+    virtual DWORD Flush();
     virtual DWORD GetFreeSpace(ULONGLONG* freeBytes, ULONGLONG* totalBytes) = 0;
     // True when Open, Delete and Move enforce share modes themselves (the object store does, across the
     // device's processes). Otherwise the kernel enforces them among the handles of this process and

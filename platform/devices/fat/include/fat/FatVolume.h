@@ -10,6 +10,12 @@
 //   FSInfo) to the disk before it returns. Writes are ordered so that an interrupted call can at most
 //   leave clusters unreferenced or lose its own change; an interrupted rename may leave the entry under
 //   both names, never under none. Flush and Unmount also flush the disk.
+// - From its first change to a clean Unmount the volume records on the disk that it is in use (the FAT's
+//   clean-shutdown bit; on FAT12 the boot sector's state byte). Mounting a volume left in use repairs what
+//   an interrupted session may leave, before Mount returns: clusters no entry reaches are freed, a file's
+//   chain is cut to its size, stray long-name slots are removed, the FAT copies are made alike and the
+//   free count is put right. Files complete before the interruption are not touched; a damaged volume is
+//   left as it is.
 // - File handles and search handles carry the mount they belong to; after Unmount (or a later Mount)
 //   they are refused with InvalidObject. Several handles may be open on one file and see each other's
 //   writes; sharing rules are the caller's business. An open file cannot be deleted or renamed (Locked).
