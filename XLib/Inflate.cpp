@@ -101,7 +101,7 @@ bool CopyMatch(uint8_t* output, uint32_t outputSize, uint32_t& outPos, uint32_t 
 }
 
 // Copies a stored block's bytes from byte bytePos of the input: each byte first needs room in the output
-// (else 22), then an input byte (else 23).
+// (else kInflateStoredPastOutput), then an input byte (else kInflateStoredPastInput).
 bool CopyStored(uint8_t* output, uint32_t outputSize, uint32_t& outPos, const uint8_t* input,
                 uint32_t inputLength, uint32_t& bytePos, uint32_t length) {
     uint32_t room = outputSize - outPos;

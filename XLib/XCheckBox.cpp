@@ -140,12 +140,13 @@ void CXCheckBox::RecalcLayout() {
     CDC* dc = GetDC();
     if (!dc)
         return;
-    CFont* previous = m_font.GetSafeHandle() ? dc->SelectObject(&m_font) : nullptr;
     GetWindowText(m_caption);
-    // Measured even when empty: no width then, but a line's height.
-    const CSize extent = dc->GetTextExtent(m_caption);
-    if (previous)
-        dc->SelectObject(previous);
+    CSize extent;
+    {
+        const CSelectedObject font(*dc, &m_font);
+        // Measured even when empty: no width then, but a line's height.
+        extent = dc->GetTextExtent(m_caption);
+    }
     ReleaseDC(dc);
 
     const int frameWidth = static_cast<int>(m_strip.GetFrameWidth());

@@ -100,10 +100,8 @@ void DrawCaptionText(CDC* dc, CFont& font, const CString& text, RECT rect, UINT 
     dc->SetBkMode(look.transparent ? TRANSPARENT : OPAQUE);
     if (text.IsEmpty())
         return;
-    CFont* previous = font.GetSafeHandle() ? dc->SelectObject(&font) : nullptr;
+    const CSelectedObject selected(*dc, &font);
     dc->DrawText(text, &rect, format);
-    if (previous)
-        dc->SelectObject(previous);
 }
 
 void DrawCaptionOutline(CDC* dc, RECT rect, const CaptionLook& look) {

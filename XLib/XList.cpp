@@ -51,14 +51,14 @@ BOOL CXHeaderCtrl::OnEraseBkgnd(CDC*) {
 
 void CXHeaderCtrl::OnPaint() {
     CPaintDC dc(this);
-    CFont* oldFont = m_font != nullptr ? dc.SelectObject(m_font) : nullptr;
+    const CSelectedObject font(dc, m_font);
 
     CRect client;
     GetClientRect(&client);
     dc.FillSolidRect(&client, m_focused ? m_focusBackgroundColor : m_backgroundColor);
 
     CPen pen(PS_SOLID, 1, m_focused ? m_focusSeparatorColor : m_separatorColor);
-    CPen* oldPen = dc.SelectObject(&pen);
+    const CSelectedObject selectedPen(dc, &pen);
     const int count = GetItemCount();
     for (int i = 0; i < count; ++i) {
         WCHAR text[64] = {};
@@ -76,9 +76,6 @@ void CXHeaderCtrl::OnPaint() {
         dc.SetBkMode(TRANSPARENT);
         dc.DrawText(text, -1, &rect, DT_VCENTER);
     }
-    dc.SelectObject(oldPen);
-    if (oldFont != nullptr)
-        dc.SelectObject(oldFont);
 }
 
 // ---- List.

@@ -16,6 +16,7 @@
 #include "crt/Crt.h"
 #include "devices/DeviceManager.h"
 #include "kernel/Kernel.h"
+#include "kernel/Scoped.h"
 #include "shell/FullScreen.h"
 #include "user/MessageBox.h"
 #include "user/System.h"
@@ -139,14 +140,13 @@ bool WriteAt(HANDLE file, LONG fromEnd, const void* bytes, DWORD length) {
 bool WriteNewTrailer(const CONTAINER_PARAMS& record) {
     CONTAINER_TRAILER trailer{};
     BuildNewContainerTrailer(record.password, record.folderName, &trailer);
-    HANDLE file = CreateFileW(record.containerPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    const kernel::ScopedHandle file(CreateFileW(record.containerPath, GENERIC_READ | GENERIC_WRITE, 0,
+                                                nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file.IsOpen())
         return false;
-    bool written = WriteAt(file, -static_cast<LONG>(kTrailerSize), &trailer, kTrailerSize);
-    const DWORD error = GetLastError();
-    CloseHandle(file);
-    SetLastError(written ? 0 : error);
+    const bool written = WriteAt(file.Get(), -static_cast<LONG>(kTrailerSize), &trailer, kTrailerSize);
+    if (written)
+        SetLastError(0);
     return written;
 }
 
@@ -210,8 +210,8 @@ Mount MountAt(CONTAINER_PARAMS record, LPCWSTR base) {
 uint64_t TreeBytes(const CString& folder) {
     uint64_t total = 0;
     WIN32_FIND_DATAW data{};
-    HANDLE search = FindFirstFileW(folder + u"\\*", &data);
-    if (search == INVALID_HANDLE_VALUE)
+    const kernel::ScopedFind search(FindFirstFileW(folder + u"\\*", &data));
+    if (!search.IsOpen())
         return 0;
     do {
         const CString name = data.cFileName;
@@ -221,37 +221,33 @@ uint64_t TreeBytes(const CString& folder) {
             total += TreeBytes(folder + u"\\" + name);
         else
             total += (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    } while (FindNextFileW(search, &data));
-    FindClose(search);
+    } while (FindNextFileW(search.Get(), &data));
     return total;
 }
 
 bool CopyOneFile(const CString& from, const CString& to) {
-    HANDLE source = CreateFileW(from, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (source == INVALID_HANDLE_VALUE)
+    const kernel::ScopedHandle source(
+        CreateFileW(from, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!source.IsOpen())
         return false;
-    HANDLE target = CreateFileW(to, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-    if (target == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        CloseHandle(source);
-        SetLastError(error);
+    const kernel::ScopedHandle target(CreateFileW(to, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    if (!target.IsOpen())
         return false;
-    }
     std::vector<uint8_t> buffer(64 * 1024);
     FILETIME created{};
     FILETIME accessed{};
     FILETIME written{};
-    bool ok = GetFileTime(source, &created, &accessed, &written);
+    bool ok = GetFileTime(source.Get(), &created, &accessed, &written);
     while (ok) {
         DWORD read = 0;
         DWORD done = 0;
-        if (!ReadFile(source, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr)) {
+        if (!ReadFile(source.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr)) {
             ok = false;
             break;
         }
         if (read == 0)
             break;
-        if (!WriteFile(target, buffer.data(), read, &done, nullptr) || done != read) {
+        if (!WriteFile(target.Get(), buffer.data(), read, &done, nullptr) || done != read) {
             if (GetLastError() == 0)
                 SetLastError(ERROR_DISK_FULL);
             ok = false;
@@ -260,11 +256,9 @@ bool CopyOneFile(const CString& from, const CString& to) {
     }
     // The copy keeps the original's times (the last write after the writes made it).
     if (ok)
-        ok = SetFileTime(target, &created, &accessed, &written);
-    const DWORD error = GetLastError();
-    CloseHandle(target);
-    CloseHandle(source);
-    SetLastError(ok ? 0 : error);
+        ok = SetFileTime(target.Get(), &created, &accessed, &written);
+    if (ok)
+        SetLastError(0);
     return ok;
 }
 
@@ -272,8 +266,8 @@ bool CopyOneFile(const CString& from, const CString& to) {
 // (the platform has no call that sets a folder's times); false with the last error of the first failure.
 bool CopyTree(const CString& from, const CString& to) {
     WIN32_FIND_DATAW data{};
-    HANDLE search = FindFirstFileW(from + u"\\*", &data);
-    if (search == INVALID_HANDLE_VALUE)
+    const kernel::ScopedFind search(FindFirstFileW(from + u"\\*", &data));
+    if (!search.IsOpen())
         return GetLastError() == ERROR_NO_MORE_FILES || GetLastError() == ERROR_FILE_NOT_FOUND;
     bool ok = true;
     do {
@@ -292,13 +286,66 @@ bool CopyTree(const CString& from, const CString& to) {
         const DWORD attributes = data.dwFileAttributes & kept;
         if (ok)
             ok = SetFileAttributesW(target, attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL);
-    } while (ok && FindNextFileW(search, &data));
+    } while (ok && FindNextFileW(search.Get(), &data));
     const DWORD error = GetLastError();
-    FindClose(search);
     if (ok && error != ERROR_NO_MORE_FILES)
         ok = false;
     SetLastError(ok ? 0 : error);
     return ok;
+}
+
+// Why a container cannot be resized to newSize bytes, empty when it can.
+CString ResizeRefusal(uint64_t newSize, const CString& path) {
+    if (newSize < kMinKb * kKb)
+        return kTextTooSmall;
+    if (newSize > kMaxKb * kKb)
+        return kTextTooBig;
+    // The new container is built beside the old one before they are swapped.
+    uint64_t freeBytes = 0;
+    if (StoreFreeBytes(&freeBytes) && newSize > freeBytes)
+        return NotEnoughMemoryText(freeBytes);
+    if (path.GetLength() + kSuffixLength > kMaxText)
+        return kTextPathTooLong;
+    return CString();
+}
+
+enum class KeyRewrap { Done, OpenFailed, WrongPassword, WriteFailed };
+
+// Wraps the data key of the record's container, unwrapped with the record's password, under newPassword
+// and writes the new key block. The file is closed again before the caller tells the user; error gets the
+// platform error of an open or write that failed.
+KeyRewrap RewrapDataKey(const CONTAINER_PARAMS& record, LPCWSTR newPassword, DWORD* error) {
+    const kernel::ScopedHandle file(CreateFileW(record.containerPath, GENERIC_READ | GENERIC_WRITE, 0,
+                                                nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file.IsOpen()) {
+        *error = GetLastError();
+        return KeyRewrap::OpenFailed;
+    }
+    uint8_t firstBlock[16];
+    uint8_t keyBlock[kKeyBlockSize];
+    if (!ReadAt(file.Get(), 0, FILE_BEGIN, firstBlock, sizeof firstBlock) ||
+        !ReadAt(file.Get(), -static_cast<LONG>(kKeyBlockSize), FILE_END, keyBlock, sizeof keyBlock)) {
+        *error = GetLastError();
+        return KeyRewrap::OpenFailed;
+    }
+    // The old password must still open the container: its data key is what the new key block keeps.
+    uint8_t oldKey[16];
+    DerivePasswordKey(record.password, kContainerTextUnits, oldKey);
+    uint8_t dataKey[16];
+    UnwrapDataKey(oldKey, keyBlock, dataKey);
+    AesKeySchedule schedule{};
+    AesSetDecryptKey128(dataKey, &schedule);
+    if (!CheckPassword(&schedule, firstBlock))
+        return KeyRewrap::WrongPassword;
+    uint8_t newKey[16];
+    DerivePasswordKey(newPassword, kContainerTextUnits, newKey);
+    WrapDataKey(newKey, dataKey, keyBlock);
+    if (!WriteAt(file.Get(), -static_cast<LONG>(kKeyBlockSize), keyBlock, sizeof keyBlock) ||
+        !FlushFileBuffers(file.Get())) {
+        *error = GetLastError();
+        return KeyRewrap::WriteFailed;
+    }
+    return KeyRewrap::Done;
 }
 
 } // namespace
@@ -387,55 +434,64 @@ void Container_Dlg::ExecuteOperation() {
     ShowArrowCursor();
 }
 
-bool Container_Dlg::CheckInput() {
+CString Container_Dlg::InputRefusal() const {
     if (m_path.IsEmpty())
-        return Refuse(kTextNoPath), false;
+        return kTextNoPath;
     if (!m_openFlag) {
         if (m_folder.IsEmpty())
-            return Refuse(kTextNoFolder), false;
+            return kTextNoFolder;
         if (PathExists(m_folder))
-            return Refuse(kTextFolderExists), false;
+            return kTextFolderExists;
         // Counts compare as unsigned: a negative count is a huge one.
         const uint64_t count = static_cast<uint64_t>(m_sizeCount);
         const uint64_t bytes = SizeInBytes(count, m_sizeUnit);
         uint64_t freeBytes = 0;
         if (StoreFreeBytes(&freeBytes) && bytes > freeBytes)
-            return Refuse(NotEnoughMemoryText(freeBytes)), false;
+            return NotEnoughMemoryText(freeBytes);
         if (m_sizeUnit == kKb && count < kMinKb)
-            return Refuse(kTextTooSmall), false;
+            return kTextTooSmall;
         if (m_sizeUnit == kKb && count > kMaxKb)
-            return Refuse(kTextTooBig), false;
+            return kTextTooBig;
         if (m_sizeUnit == kMb && count > kMaxMb)
-            return Refuse(kTextTooBig), false;
+            return kTextTooBig;
         // No size would ask the driver to open rather than create; the record's size field caps the rest.
         if (bytes == 0)
-            return Refuse(kTextTooSmall), false;
+            return kTextTooSmall;
         if (bytes > kMaxContainerSize)
-            return Refuse(kTextTooBig), false;
+            return kTextTooBig;
         if (m_password.IsEmpty())
-            return Refuse(kTextShortPassword), false;
+            return kTextShortPassword;
     }
     if (m_password.GetLength() < kMinPassword)
-        return Refuse(kTextShortPassword), false;
+        return kTextShortPassword;
     // The record's fields hold 259 units: longer texts are refused rather than cut into other names.
     if (m_path.GetLength() + (m_openFlag ? 0 : kExtensionLength) > kMaxText)
-        return Refuse(kTextPathTooLong), false;
+        return kTextPathTooLong;
     if (!m_openFlag && m_folder.GetLength() > kMaxText)
-        return Refuse(kTextFolderTooLong), false;
+        return kTextFolderTooLong;
     if (m_password.GetLength() > kMaxText)
-        return Refuse(kTextLongPassword), false;
-    return true;
+        return kTextLongPassword;
+    return CString();
+}
+
+bool Container_Dlg::CheckInput() {
+    const CString refusal = InputRefusal();
+    if (refusal.IsEmpty())
+        return true;
+    Refuse(refusal);
+    return false;
 }
 
 bool Container_Dlg::ReadFolderFromTrailer(CONTAINER_PARAMS& local) {
-    HANDLE file =
-        CreateFileW(local.containerPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return Refuse(kTextCannotOpen), false;
+    const kernel::ScopedHandle file(
+        CreateFileW(local.containerPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file.IsOpen()) {
+        Refuse(kTextCannotOpen);
+        return false;
+    }
     // A file too short for a trailer reads as an empty name; the driver then refuses it.
     CONTAINER_TRAILER trailer{};
-    const bool read = ReadAt(file, -static_cast<LONG>(kTrailerSize), FILE_END, &trailer, kTrailerSize);
-    CloseHandle(file);
+    const bool read = ReadAt(file.Get(), -static_cast<LONG>(kTrailerSize), FILE_END, &trailer, kTrailerSize);
 
     uint8_t name[kNameBlockSize] = {};
     if (read) {
@@ -640,60 +696,31 @@ void Container_Dlg::RemountAfterRewrite(Rewrite rewrite, LPCWSTR doneText) {
 Container_Dlg::Rewrite Container_Dlg::ChangeContainerPassword(LPCWSTR newPassword) {
     if (!UnmountForRewrite())
         return Rewrite::Refused;
-    HANDLE file = CreateFileW(m_record.containerPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        ShowError(kBoxOpenFailed, GetLastError());
-        return Rewrite::Failed;
-    }
-    uint8_t firstBlock[16];
-    uint8_t keyBlock[kKeyBlockSize];
-    if (!ReadAt(file, 0, FILE_BEGIN, firstBlock, sizeof firstBlock) ||
-        !ReadAt(file, -static_cast<LONG>(kKeyBlockSize), FILE_END, keyBlock, sizeof keyBlock)) {
-        const DWORD error = GetLastError();
-        CloseHandle(file);
+    DWORD error = 0;
+    switch (RewrapDataKey(m_record, newPassword, &error)) {
+    case KeyRewrap::OpenFailed:
         ShowError(kBoxOpenFailed, error);
         return Rewrite::Failed;
-    }
-    // The old password must still open the container: its data key is what the new key block keeps.
-    uint8_t oldKey[16];
-    DerivePasswordKey(m_record.password, kContainerTextUnits, oldKey);
-    uint8_t dataKey[16];
-    UnwrapDataKey(oldKey, keyBlock, dataKey);
-    AesKeySchedule schedule{};
-    AesSetDecryptKey128(dataKey, &schedule);
-    if (!CheckPassword(&schedule, firstBlock)) {
-        CloseHandle(file);
+    case KeyRewrap::WrongPassword:
         ShowText(this, kTextWrongPassword);
         return Rewrite::Failed;
-    }
-    uint8_t newKey[16];
-    DerivePasswordKey(newPassword, kContainerTextUnits, newKey);
-    WrapDataKey(newKey, dataKey, keyBlock);
-    const bool written =
-        WriteAt(file, -static_cast<LONG>(kKeyBlockSize), keyBlock, sizeof keyBlock) && FlushFileBuffers(file);
-    const DWORD error = GetLastError();
-    CloseHandle(file);
-    if (!written) {
+    case KeyRewrap::WriteFailed:
         ShowError(kBoxWriteFailed, error);
         return Rewrite::Failed;
+    case KeyRewrap::Done:
+        break;
     }
     CopyStringW(m_record.password, kContainerTextUnits, newPassword);
     return Rewrite::Done;
 }
 
 Container_Dlg::Rewrite Container_Dlg::ResizeContainer(uint64_t newSize) {
-    if (newSize < kMinKb * kKb)
-        return Refuse(kTextTooSmall), Rewrite::Refused;
-    if (newSize > kMaxKb * kKb)
-        return Refuse(kTextTooBig), Rewrite::Refused;
-    // The new container is built beside the old one before they are swapped.
-    uint64_t freeBytes = 0;
-    if (StoreFreeBytes(&freeBytes) && newSize > freeBytes)
-        return Refuse(NotEnoughMemoryText(freeBytes)), Rewrite::Refused;
     const CString path = FieldText(m_record.containerPath);
-    if (path.GetLength() + kSuffixLength > kMaxText)
-        return Refuse(kTextPathTooLong), Rewrite::Refused;
+    const CString refusal = ResizeRefusal(newSize, path);
+    if (!refusal.IsEmpty()) {
+        Refuse(refusal);
+        return Rewrite::Refused;
+    }
     if (!UnmountForRewrite())
         return Rewrite::Refused;
 

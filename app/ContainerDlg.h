@@ -84,6 +84,8 @@ private:
     void ChangePassword();
     // Checks the create and open input; false after a refusal.
     bool CheckInput();
+    // Why the create and open input is refused, empty when it is accepted.
+    CString InputRefusal() const;
     // Reads the folder name from the trailer of the local record's container; false after a refusal.
     bool ReadFolderFromTrailer(CONTAINER_PARAMS& local);
     Rewrite ResizeContainer(uint64_t newSize);

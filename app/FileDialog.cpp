@@ -4,6 +4,7 @@
 #include "Resource.h"
 #include "XControlSupport.h"
 #include "kernel/Files.h"
+#include "kernel/Scoped.h"
 #include "kernel/Time.h"
 #include "shell/FileInfo.h"
 #include "shell/FullScreen.h"
@@ -257,8 +258,8 @@ void CPocketFileDialog::ScanFolder(const CString* folder) {
 
 void CPocketFileDialog::AddEntries(const CString& pattern, EntryKind kind) {
     WIN32_FIND_DATAW found{};
-    HANDLE search = FindFirstFileW(m_folder + pattern, &found);
-    if (search == INVALID_HANDLE_VALUE)
+    const kernel::ScopedFind search(FindFirstFileW(m_folder + pattern, &found));
+    if (!search.IsOpen())
         return;
     do {
         const bool folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -273,8 +274,7 @@ void CPocketFileDialog::AddEntries(const CString& pattern, EntryKind kind) {
         if (fullPath.GetLength() + (folder ? 1 : 0) > kMaxPathUnits)
             continue;
         AddListItem(fullPath, name, kind, folder ? 0 : found.nFileSizeLow);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+    } while (FindNextFileW(search.Get(), &found));
 }
 
 void CPocketFileDialog::AddListItem(const CString& fullPath, const CString& name, EntryKind kind,

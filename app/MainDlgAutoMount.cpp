@@ -13,6 +13,7 @@
 #include "devices/DeviceManager.h"
 #include "kernel/Errors.h"
 #include "kernel/Files.h"
+#include "kernel/Scoped.h"
 #include "shell/FullScreen.h"
 #include "user/System.h"
 
@@ -20,14 +21,12 @@ namespace {
 
 // The trailer and the first 16 bytes of a container file; false when the file cannot be read so far.
 bool ReadContainerEnds(LPCWSTR path, CONTAINER_TRAILER* trailer, uint8_t first[16]) {
-    const HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    const kernel::ScopedHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsOpen())
         return false;
-    const bool ok = ReadAt(file, -static_cast<LONG>(kTrailerSize), FILE_END, trailer, kTrailerSize) &&
-                    ReadAt(file, 0, FILE_BEGIN, first, 16);
-    CloseHandle(file);
-    return ok;
+    return ReadAt(file.Get(), -static_cast<LONG>(kTrailerSize), FILE_END, trailer, kTrailerSize) &&
+           ReadAt(file.Get(), 0, FILE_BEGIN, first, 16);
 }
 
 enum class PasswordCheck { Right, Wrong, Unreadable };
@@ -57,10 +56,7 @@ void Main_Dlg::AutoMountContainers(bool mount) {
     // Removing an entry moves the later ones up by its four lines.
     int removedLines = 0;
     for (const automount::Entry& entry : automount::ReadEntries()) {
-        WIN32_FIND_DATAW found;
-        const HANDLE search = FindFirstFileW(entry.path.c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            FindClose(search);
+        if (PathExists(entry.path.c_str())) {
             PromptAndMount(entry.path, entry.folder);
         } else if (GetLastError() == ERROR_NO_MORE_FILES) {
             // The file is gone from a folder that is there: the entry goes. A missing folder (a card

@@ -2,6 +2,7 @@
 
 #include "kernel/Files.h"
 #include "kernel/Modules.h"
+#include "kernel/Scoped.h"
 #include "user/System.h"
 
 CString ProgramSkinPath(LPCWSTR fileName) {
@@ -31,11 +32,7 @@ void ShowArrowCursor() {
 
 bool PathExists(LPCWSTR path) {
     WIN32_FIND_DATAW found{};
-    const HANDLE search = FindFirstFileW(path, &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return false;
-    FindClose(search);
-    return true;
+    return kernel::ScopedFind(FindFirstFileW(path, &found)).IsOpen();
 }
 
 void ReturnToRect(CWnd* window, const RECT& rect) {

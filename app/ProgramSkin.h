@@ -18,7 +18,8 @@ CString SkinBesideProgram(LPCWSTR fileName);
 void ShowWaitCursor();
 void ShowArrowCursor();
 
-// Whether a search for the path finds an entry (a file, a folder, or what a pattern matches).
+// Whether a search for the path finds an entry (a file, a folder, or what a pattern matches). When it
+// finds none the last error says why: ERROR_NO_MORE_FILES for a folder that is there without the entry.
 bool PathExists(LPCWSTR path);
 
 // Puts the window back at the rectangle (screen coordinates), after its parent in the z-order (at the top

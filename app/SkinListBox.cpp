@@ -128,8 +128,7 @@ void CSkinListBox::DrawListItem(CDC* dc, int index, const RECT& rect, bool selec
     if (index < 0 || index >= GetCount())
         return;
     dc->SetBkMode(TRANSPARENT);
-    CFont* font = GetListFont();
-    CFont* previous = font != nullptr ? dc->SelectObject(font) : nullptr;
+    const CSelectedObject font(*dc, GetListFont());
     CBackgroundDC(dc, m_background).CopyTo(dc, rect);
 
     CString text;
@@ -144,8 +143,6 @@ void CSkinListBox::DrawListItem(CDC* dc, int index, const RECT& rect, bool selec
     dc->SetTextColor(!enabled ? kDisabledTextColor : selected ? m_selectedTextColor : m_textColor);
     CRect place(rect);
     dc->DrawText(text, &place, kTextFormat);
-    if (previous != nullptr)
-        dc->SelectObject(previous);
 }
 
 void CSkinListBox::DefaultAndRedraw(bool repaint) {
@@ -191,12 +188,8 @@ void CSkinListBox::MeasureItem(LPMEASUREITEMSTRUCT lpMeasureItemStruct) {
 
 int CSkinListBox::MeasureRowHeight() {
     CClientDC dc(this);
-    CFont* font = GetListFont();
-    CFont* previous = font != nullptr ? dc.SelectObject(font) : nullptr;
-    const int height = dc.GetTextExtent(u"XYZ", 3).cy;
-    if (previous != nullptr)
-        dc.SelectObject(previous);
-    return height;
+    const CSelectedObject font(dc, GetListFont());
+    return dc.GetTextExtent(u"XYZ", 3).cy;
 }
 
 void CSkinListBox::PreSubclassWindow() {

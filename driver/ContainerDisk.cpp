@@ -1,34 +1,15 @@
 #include "ContainerDisk.h"
 
-#include <cstring>
-
 #include "crt/Crt.h"
 #include "user/MessageBox.h"
-
-CriticalSection::CriticalSection() {
-    std::memset(&m_section, 0, sizeof m_section);
-    InitializeCriticalSection(&m_section);
-}
-
-CriticalSection::~CriticalSection() {
-    DeleteCriticalSection(&m_section);
-}
-
-void CriticalSection::Enter() {
-    EnterCriticalSection(&m_section);
-}
-
-void CriticalSection::Leave() {
-    LeaveCriticalSection(&m_section);
-}
 
 bool ContainerFile::Open(const WCHAR* path, DWORD disposition, DWORD access, DWORD attributes,
                          bool forMapping) {
     if (forMapping)
-        m_handle = CreateFileForMappingW(path, access, 0, nullptr, disposition, attributes, nullptr);
+        m_handle.Reset(CreateFileForMappingW(path, access, 0, nullptr, disposition, attributes, nullptr));
     else
-        m_handle = CreateFileW(path, access, 0, nullptr, disposition, attributes, nullptr);
-    return m_handle != INVALID_HANDLE_VALUE;
+        m_handle.Reset(CreateFileW(path, access, 0, nullptr, disposition, attributes, nullptr));
+    return m_handle.IsOpen();
 }
 
 bool ContainerFile::CreateNew(const WCHAR* path, int accessMode, bool forMapping) {
@@ -44,19 +25,17 @@ bool ContainerFile::OpenExisting(const WCHAR* path, int accessMode, bool forMapp
 
 ULONGLONG ContainerFile::GetSize() const {
     DWORD high = 0;
-    DWORD low = GetFileSize(m_handle, &high);
+    DWORD low = GetFileSize(m_handle.Get(), &high);
     return (ULONGLONG{high} << 32) | low;
 }
 
 bool ContainerFile::Close() {
-    FlushFileBuffers(m_handle);
-    BOOL closed = CloseHandle(m_handle);
-    m_handle = INVALID_HANDLE_VALUE;
-    return closed != FALSE;
+    FlushFileBuffers(m_handle.Get());
+    return m_handle.Close() != FALSE;
 }
 
 void ContainerFile::CloseIfOpen() {
-    if (m_handle != INVALID_HANDLE_VALUE)
+    if (m_handle.IsOpen())
         Close();
 }
 
@@ -86,8 +65,8 @@ bool ReadNameBlock(ContainerFile& file, BYTE nameBlock[kNameBlockSize]) {
 
 bool FileMapping::Create(ContainerFile* file, DWORD size) {
     m_file = file;
-    m_mapping = CreateFileMappingW(file->Handle(), nullptr, PAGE_READWRITE, 0, size, nullptr);
-    if (m_mapping == nullptr) {
+    m_mapping.Reset(CreateFileMappingW(file->Handle(), nullptr, PAGE_READWRITE, 0, size, nullptr));
+    if (!m_mapping.IsOpen()) {
         DWORD error = GetLastError();
         WCHAR text[32];
         _snwprintf(text, 32, u"Error: %u", error);
@@ -96,7 +75,7 @@ bool FileMapping::Create(ContainerFile* file, DWORD size) {
         SetLastError(error);
         return false;
     }
-    m_view = static_cast<BYTE*>(MapViewOfFile(m_mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+    m_view = static_cast<BYTE*>(MapViewOfFile(m_mapping.Get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
     if (m_view == nullptr) {
         DWORD error = GetLastError();
         Close();
@@ -112,10 +91,10 @@ void FileMapping::Close() {
     // it. It is let go all the same, so that nothing is closed twice.
     if (m_view == nullptr || FlushViewOfFile(m_view, length)) {
         if (m_view == nullptr || UnmapViewOfFile(m_view))
-            CloseHandle(m_mapping);
+            m_mapping.Close();
     }
     m_view = nullptr;
-    m_mapping = nullptr;
+    m_mapping.Release();
     m_file->Close();
 }
 
@@ -124,7 +103,7 @@ bool FileMapping::Flush() {
 }
 
 void FileMapping::CloseIfOpen() {
-    if (m_mapping != nullptr)
+    if (m_mapping.IsOpen())
         Close();
 }
 
@@ -134,11 +113,10 @@ bool FileExists(const WCHAR* path) {
 
 bool GetFileSizeByName(const WCHAR* path, ULONGLONG* size) {
     WIN32_FIND_DATAW data;
-    HANDLE search = FindFirstFileW(path, &data);
-    if (search == INVALID_HANDLE_VALUE)
+    const kernel::ScopedFind search(FindFirstFileW(path, &data));
+    if (!search.IsOpen())
         return false;
     *size = (ULONGLONG{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
-    FindClose(search);
     return true;
 }
 

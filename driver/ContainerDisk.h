@@ -1,6 +1,6 @@
 #pragma once
-// The per-mount context of the driver and the small owners it is built from: the container file, its
-// mapping and the lock that serialises sector transfers.
+// The per-mount context of the driver and the small owners it is built from: the container file and its
+// mapping.
 
 #include <string>
 
@@ -8,20 +8,7 @@
 #include "ContainerFormat.h"
 #include "devices/DiskIo.h"
 #include "kernel/Kernel.h"
-
-// One platform critical section.
-class CriticalSection {
-public:
-    CriticalSection();
-    ~CriticalSection();
-    CriticalSection(const CriticalSection&) = delete;
-    CriticalSection& operator=(const CriticalSection&) = delete;
-    void Enter();
-    void Leave();
-
-private:
-    CRITICAL_SECTION m_section;
-};
+#include "kernel/Scoped.h"
 
 // One platform file handle; INVALID_HANDLE_VALUE while closed.
 class ContainerFile {
@@ -39,11 +26,11 @@ public:
     // Flushes and closes; true when the handle closed.
     bool Close();
     void CloseIfOpen();
-    HANDLE Handle() const { return m_handle; }
+    HANDLE Handle() const { return m_handle.Get(); }
 
 private:
     bool Open(const WCHAR* path, DWORD disposition, DWORD access, DWORD attributes, bool forMapping);
-    HANDLE m_handle = INVALID_HANDLE_VALUE;
+    kernel::ScopedHandle m_handle;
 };
 
 // The trailer's blocks, read through the file pointer; false (after the "Seek error" box when the
@@ -71,7 +58,7 @@ public:
     void CloseIfOpen();
 
 private:
-    HANDLE m_mapping = nullptr;
+    kernel::ScopedHandle m_mapping;
     BYTE* m_view = nullptr;
     ContainerFile* m_file = nullptr;
 };
@@ -90,7 +77,9 @@ struct ContainerDisk {
     std::u16string containerPath;
     std::u16string folderName;
     BYTE* viewBase = nullptr;
-    CriticalSection lock;
+    // Taken by the sector transfers and every use of diskInfo, so that a request sees one description
+    // from its checks to its last byte while SETINFO replaces it.
+    kernel::CriticalSection lock;
     ContainerFile file;
     FileMapping mapping;
     bool createFlag = false;

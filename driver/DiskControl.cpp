@@ -22,21 +22,8 @@ bool IsReadCode(DWORD code) {
     return code == DISK_IOCTL_READ || code == IOCTL_DISK_READ;
 }
 
-// The disk's lock, held for a scope. The sector transfers and every use of DISK_INFO take it, so that a
-// request sees one description from its checks to its last byte while SETINFO replaces it.
-class HeldLock {
-public:
-    explicit HeldLock(ContainerDisk* disk) : m_disk(disk) { m_disk->lock.Enter(); }
-    ~HeldLock() { m_disk->lock.Leave(); }
-    HeldLock(const HeldLock&) = delete;
-    HeldLock& operator=(const HeldLock&) = delete;
-
-private:
-    ContainerDisk* m_disk;
-};
-
 DISK_INFO DiskInfoOf(ContainerDisk* disk) {
-    HeldLock held(disk);
+    kernel::CriticalSectionLock held(disk->lock);
     return disk->diskInfo;
 }
 
@@ -65,7 +52,7 @@ void TransferSectors(ContainerDisk* disk, DWORD code, SG_REQ* request) {
         request->sr_status = ERROR_INVALID_PARAMETER;
         return;
     }
-    HeldLock held(disk);
+    kernel::CriticalSectionLock held(disk->lock);
     const DISK_INFO info = disk->diskInfo;
     if (ULONGLONG{request->sr_start} + request->sr_num_sec > info.di_total_sectors) {
         request->sr_status = ERROR_SECTOR_NOT_FOUND;
@@ -130,7 +117,7 @@ BOOL FRV_IOControl(DWORD_PTR openContext, DWORD code, PBYTE in, DWORD inSize, PB
     case IOCTL_DISK_SETINFO: {
         if (in == nullptr || inSize != sizeof(DISK_INFO))
             return fail(ERROR_INVALID_PARAMETER);
-        HeldLock held(disk);
+        kernel::CriticalSectionLock held(disk->lock);
         std::memcpy(&disk->diskInfo, in, sizeof(DISK_INFO));
         break;
     }

@@ -2,6 +2,7 @@
 // password, map the file; and write it all back at the end.
 
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "ContainerDisk.h"
@@ -37,7 +38,8 @@ DWORD_PTR FRV_Init(LPCWSTR activeKeyPath, LPVOID activationParameter) {
     WriteRegString(HKEY_LOCAL_MACHINE, kProfileKey, u"Folder", folder.c_str());
 
     bool create = record->size != 0;
-    ContainerDisk* disk = new (std::nothrow) ContainerDisk;
+    // Every refusal below lets the disk go with what it opened; only a mount that succeeds keeps it.
+    std::unique_ptr<ContainerDisk> disk(new (std::nothrow) ContainerDisk);
     if (disk == nullptr) {
         SetOutcome(record, create ? MOUNT_CREATE_FAILED : MOUNT_OPEN_FAILED, ERROR_NOT_ENOUGH_MEMORY);
         return 0;
@@ -51,14 +53,12 @@ DWORD_PTR FRV_Init(LPCWSTR activeKeyPath, LPVOID activationParameter) {
 
     if (!create) {
         if (!FileExists(path)) {
-            delete disk;
             SetOutcome(record, MOUNT_FILE_MISSING, 0);
             return 0;
         }
         ULONGLONG fileSize = 0;
         if (!GetFileSizeByName(path, &fileSize)) {
             DWORD error = GetLastError();
-            delete disk;
             SetOutcome(record, MOUNT_SIZE_FAILED, error);
             return 0;
         }
@@ -66,7 +66,6 @@ DWORD_PTR FRV_Init(LPCWSTR activeKeyPath, LPVOID activationParameter) {
     } else {
         // Rounding up must stay within the 32-bit field.
         if (disk->size > kMaxContainerSize) {
-            delete disk;
             SetOutcome(record, MOUNT_CREATE_FAILED, ERROR_INVALID_PARAMETER);
             return 0;
         }
@@ -77,7 +76,7 @@ DWORD_PTR FRV_Init(LPCWSTR activeKeyPath, LPVOID activationParameter) {
 
     BYTE passwordKey[16];
     DerivePasswordKey(record->password, kContainerTextUnits, passwordKey);
-    BuildSchedules(disk, passwordKey);
+    BuildSchedules(disk.get(), passwordKey);
 
     disk->diskInfo.di_bytes_per_sect = kContainerSectorSize;
     disk->diskInfo.di_total_sectors = disk->size / kContainerSectorSize;
@@ -90,7 +89,6 @@ DWORD_PTR FRV_Init(LPCWSTR activeKeyPath, LPVOID activationParameter) {
         // A new container has no trailer yet: its data key is the password key, and nothing is checked.
         if (!disk->file.CreateNew(path, 2, true)) {
             DWORD error = GetLastError();
-            delete disk;
             SetOutcome(record, MOUNT_CREATE_FAILED, error);
             ShowDriverMessage(u"Can't create file!", u"Driver");
             return 0;
@@ -98,7 +96,6 @@ DWORD_PTR FRV_Init(LPCWSTR activeKeyPath, LPVOID activationParameter) {
     } else {
         if (!disk->file.OpenExisting(path, 0, true)) {
             DWORD error = GetLastError();
-            delete disk;
             SetOutcome(record, MOUNT_OPEN_FAILED, error);
             ShowDriverMessage(u"Can't open the file!", u"Driver");
             return 0;
@@ -114,13 +111,11 @@ DWORD_PTR FRV_Init(LPCWSTR activeKeyPath, LPVOID activationParameter) {
             ShowDriverMessage(u"DEBUG ERROR: Can not open the container.", u"Driver");
         BYTE dataKey[16];
         AesDecryptBlock(keyBlock, dataKey, &disk->decryptionSchedule);
-        BuildSchedules(disk, dataKey);
+        BuildSchedules(disk.get(), dataKey);
     }
 
     if (!disk->mapping.Create(&disk->file, disk->size)) {
         DWORD error = GetLastError();
-        disk->file.CloseIfOpen();
-        delete disk;
         SetOutcome(record, MOUNT_MAPPING_FAILED, error);
         return 0;
     }
@@ -130,22 +125,17 @@ DWORD_PTR FRV_Init(LPCWSTR activeKeyPath, LPVOID activationParameter) {
         // A file shorter than one block cannot hold the partition sector's jump.
         bool passes = disk->size >= 16 && CheckPassword(&disk->decryptionSchedule, disk->viewBase);
         if (!passes) {
-            disk->mapping.Close();
-            delete disk;
             SetOutcome(record, MOUNT_BAD_PASSWORD, 0);
             return 0;
         }
     }
 
     SetOutcome(record, MOUNT_OK, 0);
-    return reinterpret_cast<DWORD_PTR>(disk);
+    return reinterpret_cast<DWORD_PTR>(disk.release());
 }
 
 BOOL FRV_Deinit(DWORD_PTR deviceContext) {
-    auto* disk = reinterpret_cast<ContainerDisk*>(deviceContext);
-    if (disk == nullptr)
-        return TRUE;
-    disk->mapping.Close();
-    delete disk;
+    // The disk writes its view back and closes its file as it goes.
+    delete reinterpret_cast<ContainerDisk*>(deviceContext);
     return TRUE;
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test: the plain build with warnings as
-# errors, then the AddressSanitizer/UBSan build.
+# Installs what is missing, then builds and tests three trees: build, the plain build with warnings as
+# errors; build-asan, the AddressSanitizer/UBSan build; build-fuzz, the clang build whose fuzz targets each
+# run for a bounded time.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"

@@ -1,8 +1,8 @@
 // Inflate against zlib's inflate, and whole PNG decodes against libpng, on the same inputs; prints each
 // pair's ratio after the run.
-#include "../tests/PngTestSupport.h"
 #include "Inflate.h"
 #include "PngDecoder.h"
+#include "PngTestSupport.h"
 
 #include <benchmark/benchmark.h>
 #include <zlib.h>

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "RegistryDump.h" // the COM tests' registry reader
 #include "ShellEntryTest.h"
 #include "Tallowick.h"
 #include "testing/DeviceRootTest.h"
+#include "testing/RegistryDump.h"
 
 namespace {
 

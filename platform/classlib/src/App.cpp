@@ -11,6 +11,7 @@
 #include "kernel/Modules.h"
 #include "kernel/Processes.h"
 #include "kernel/Program.h"
+#include "kernel/Scoped.h"
 #include "kernel/Sync.h"
 #include "kernel/Time.h"
 #include "user/Icon.h"
@@ -84,14 +85,6 @@ BOOL FindInstanceWindow(HWND hwnd, LPARAM lParam) {
 // Holds the single-instance mutex for the life of the program's start.
 class InstanceMutex {
 public:
-    InstanceMutex() = default;
-    InstanceMutex(const InstanceMutex&) = delete;
-    InstanceMutex& operator=(const InstanceMutex&) = delete;
-    ~InstanceMutex() {
-        if (m_handle)
-            CloseHandle(m_handle);
-    }
-
     // False when another instance of the program runs; its window, when one shows up, is brought to the
     // front.
     bool Acquire(const std::u16string& modulePath) {
@@ -99,8 +92,8 @@ public:
         for (char16_t& c : name)
             if (c == u'\\')
                 c = u'/';
-        m_handle = CreateMutexW(nullptr, FALSE, name.c_str());
-        if (!m_handle || GetLastError() != ERROR_ALREADY_EXISTS)
+        m_handle.Reset(CreateMutexW(nullptr, FALSE, name.c_str()));
+        if (!m_handle.IsOpen() || GetLastError() != ERROR_ALREADY_EXISTS)
             return true; // no mutex at all cannot stop the start
         InstanceSearch search{&modulePath};
         for (int tries = 0; tries < kInstanceSearchTries; ++tries) {
@@ -117,7 +110,7 @@ public:
     }
 
 private:
-    HANDLE m_handle = nullptr;
+    kernel::ScopedHandle m_handle;
 };
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include "classlib/Gdi.h"
 #include "gdi/Surface.h"
+#include "kernel/Errors.h"
 
 namespace {
 
@@ -121,6 +122,32 @@ TEST_F(GdiClassTest, DcSelectsAndDraws) {
     EXPECT_EQ(other.GetPixel(12, 0), RGB(0, 255, 0));
     other.SelectObject(otherPrevious);
     dc.SelectObject(previous);
+}
+
+TEST_F(GdiClassTest, ASelectionLastsForItsScopeAndSkipsAFontWithoutAHandle) {
+    CDC dc;
+    ASSERT_TRUE(dc.CreateCompatibleDC(nullptr));
+    HGDIOBJ systemFont = ::GetStockObject(SYSTEM_FONT);
+    LOGFONTW logFont{};
+    logFont.lfHeight = -12;
+    CFont font;
+    ASSERT_TRUE(font.CreateFontIndirect(&logFont));
+    {
+        CSelectedObject selected(dc, &font);
+        EXPECT_EQ(::GetCurrentObject(dc, OBJ_FONT), font.m_hObject);
+    }
+    EXPECT_EQ(::GetCurrentObject(dc, OBJ_FONT), systemFont);
+
+    CFont empty;
+    for (const CFont* nothing : {static_cast<const CFont*>(nullptr), static_cast<const CFont*>(&empty)}) {
+        SetLastError(ERROR_SUCCESS);
+        {
+            CSelectedObject selected(dc, nothing);
+            EXPECT_EQ(::GetCurrentObject(dc, OBJ_FONT), systemFont);
+        }
+        EXPECT_EQ(::GetCurrentObject(dc, OBJ_FONT), systemFont);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
+    }
 }
 
 TEST_F(GdiClassTest, DcHandleMaps) {

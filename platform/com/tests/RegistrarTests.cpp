@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "RegistryDump.h"
 #include "com/Registrar.h"
 #include "testing/DeviceRootTest.h"
+#include "testing/RegistryDump.h"
 
 namespace {
 

@@ -4,12 +4,12 @@
 #include <thread>
 #include <vector>
 
-#include "RegistryDump.h"
-#include "TestServer.h"
 #include "com/BuiltInClasses.h"
 #include "com/Com.h"
 #include "kernel/Modules.h"
 #include "testing/DeviceRootTest.h"
+#include "testing/RegistryDump.h"
+#include "testing/TestServer.h"
 
 namespace {
 

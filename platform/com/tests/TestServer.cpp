@@ -4,10 +4,10 @@
 
 #include <atomic>
 
-#include "TestServer.h"
 #include "com/Com.h"
 #include "kernel/Modules.h"
 #include "kernel/Resources.h"
+#include "testing/TestServer.h"
 
 namespace {
 

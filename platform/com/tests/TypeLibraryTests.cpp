@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "RegistryDump.h"
 #include "com/Com.h"
 #include "testing/DeviceRootTest.h"
+#include "testing/RegistryDump.h"
 
 namespace {
 

@@ -65,6 +65,9 @@ LRESULT CALLBACK StateProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 LRESULT Notify(HWND control, UINT code, NMHDR* header);
 LRESULT NotifyCode(HWND control, UINT code);
 
+// A press of the stylus: a tap of its own, or the second tap of a double tap (WM_LBUTTONDBLCLK).
+enum class Tap { Single, Double };
+
 // The client point of a mouse message.
 inline POINT PointFromLParam(LPARAM lParam) {
     return POINT{static_cast<SHORT>(LOWORD(lParam)), static_cast<SHORT>(HIWORD(lParam))};

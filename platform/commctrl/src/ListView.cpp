@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 #include "Internal.h"
@@ -635,7 +636,7 @@ void KeyDown(HWND hwnd, const Ptr& lv, WPARAM key, LPARAM flags) {
         SelectOnly(hwnd, lv, target);
 }
 
-void ButtonDown(HWND hwnd, const Ptr& lv, LPARAM lParam, bool doubleClick) {
+void ButtonDown(HWND hwnd, const Ptr& lv, LPARAM lParam, Tap tap) {
     POINT point = PointFromLParam(lParam);
     if (GetFocus() != hwnd)
         SetFocus(hwnd);
@@ -651,7 +652,7 @@ void ButtonDown(HWND hwnd, const Ptr& lv, LPARAM lParam, bool doubleClick) {
     int index = HitTest(hwnd, *lv, hit);
     if (!SelectOnly(hwnd, lv, index))
         return;
-    if (doubleClick) {
+    if (tap == Tap::Double) {
         if (!SendActivate(hwnd, lv, NM_DBLCLK, index, hit.iSubItem, point))
             return;
         if (Valid(*lv, index))
@@ -986,41 +987,217 @@ HIMAGELIST& ImageSlot(ListView& lv, WPARAM type) {
     return lv.normalImages;
 }
 
+// ---- Window messages.
+
+void OnCreate(HWND hwnd, ListView& lv) {
+    lv.header = CreateWindowExW(0, WC_HEADERW, u"", WS_CHILD | HDS_BUTTONS, 0, 0, 0, 0, hwnd, nullptr,
+                                nullptr, nullptr);
+    LayoutHeader(hwnd, lv);
+}
+
+void OnNcDestroy(HWND hwnd, const ListView& lv) {
+    if (!(Style(hwnd) & LVS_SHAREIMAGELISTS)) {
+        for (HIMAGELIST list : {lv.smallImages, lv.normalImages, lv.stateImages})
+            if (list)
+                ImageList_Destroy(list);
+    }
+    DetachState<ListView>(hwnd);
+}
+
+void OnSetFont(HWND hwnd, ListView& lv, WPARAM font, LPARAM redraw) {
+    lv.font = reinterpret_cast<HFONT>(font);
+    if (lv.header)
+        SendMessageW(lv.header, WM_SETFONT, font, redraw);
+    LayoutHeader(hwnd, lv);
+    if (LOWORD(redraw))
+        InvalidateRect(hwnd, nullptr, FALSE);
+}
+
+void OnSetRedraw(HWND hwnd, WPARAM redraw, LPARAM lParam) {
+    DefWindowProcW(hwnd, WM_SETREDRAW, redraw, lParam);
+    if (redraw)
+        InvalidateRect(hwnd, nullptr, FALSE);
+}
+
+void OnSetFocus(HWND hwnd, ListView& lv) {
+    lv.focused = true;
+    InvalidateRows(hwnd, lv);
+    NotifyCode(hwnd, NM_SETFOCUS);
+}
+
+void OnKillFocus(HWND hwnd, ListView& lv) {
+    lv.focused = false;
+    InvalidateRows(hwnd, lv);
+    NotifyCode(hwnd, NM_KILLFOCUS);
+}
+
+// A stylus that moves away from its press is no hold.
+void OnMouseMove(HWND hwnd, const ListView& lv, LPARAM lParam) {
+    if (!lv.pressed || lv.held)
+        return;
+    POINT point = PointFromLParam(lParam);
+    if (std::abs(point.x - lv.pressPoint.x) > 4 || std::abs(point.y - lv.pressPoint.y) > 4)
+        KillTimer(hwnd, kHoldTimer);
+}
+
+void OnCaptureChanged(HWND hwnd, ListView& lv, HWND capture) {
+    if (!lv.pressed || capture == hwnd)
+        return;
+    lv.pressed = false;
+    KillTimer(hwnd, kHoldTimer);
+}
+
+LRESULT OnTimer(HWND hwnd, const Ptr& lv, WPARAM timer, LPARAM lParam) {
+    if (timer != kHoldTimer)
+        return DefWindowProcW(hwnd, WM_TIMER, timer, lParam);
+    Hold(hwnd, lv);
+    return 0;
+}
+
+// ---- List view messages.
+
+int GetItemText(const ListView& lv, int index, LVITEMW* record) {
+    if (!record || !Valid(lv, index))
+        return 0;
+    return CopyText(TextOf(lv.items[static_cast<size_t>(index)], record->iSubItem), record->pszText,
+                    record->cchTextMax);
+}
+
+bool SetItemText(HWND hwnd, ListView& lv, int index, const LVITEMW* record) {
+    if (!record || !Valid(lv, index) || record->iSubItem < 0)
+        return false;
+    SetTextOf(lv.items[static_cast<size_t>(index)], record->iSubItem, record->pszText);
+    InvalidateItem(hwnd, lv, index);
+    return true;
+}
+
+bool SetItemStateOf(HWND hwnd, const Ptr& lv, int index, const LVITEMW* record) {
+    return record && SetItemState(hwnd, lv, index, record->state, record->stateMask);
+}
+
+UINT GetItemState(const ListView& lv, int index, UINT mask) {
+    return Valid(lv, index) ? lv.items[static_cast<size_t>(index)].state & mask : 0;
+}
+
+LRESULT SelectedCount(const ListView& lv) {
+    return std::count_if(lv.items.begin(), lv.items.end(),
+                         [](const Item& item) { return (item.state & LVIS_SELECTED) != 0; });
+}
+
+int HitTestOf(HWND hwnd, const ListView& lv, LVHITTESTINFO* info) {
+    return info ? HitTest(hwnd, lv, *info) : -1;
+}
+
+bool EnsureItemVisible(HWND hwnd, ListView& lv, int index) {
+    if (!Valid(lv, index))
+        return false;
+    EnsureVisible(hwnd, lv, index);
+    return true;
+}
+
+// Scrolls by whole rows; dy is in pixels.
+bool Scroll(HWND hwnd, ListView& lv, int dy) {
+    UpdateScroll(hwnd, lv);
+    lv.scroll.position += dy / RowHeight(lv);
+    lv.scroll.Clamp();
+    InvalidateRows(hwnd, lv);
+    return true;
+}
+
+int TopIndex(HWND hwnd, ListView& lv) {
+    UpdateScroll(hwnd, lv);
+    return lv.scroll.position;
+}
+
+int CountPerPage(HWND hwnd, ListView& lv) {
+    UpdateScroll(hwnd, lv);
+    return lv.scroll.page;
+}
+
+bool RedrawItems(HWND hwnd, const ListView& lv, int first, int last) {
+    for (int i = std::max(0, first); i <= last && i < Count(lv); ++i)
+        InvalidateItem(hwnd, lv, i);
+    return true;
+}
+
+bool UpdateItem(HWND hwnd, const ListView& lv, int index) {
+    if (!Valid(lv, index))
+        return false;
+    InvalidateItem(hwnd, lv, index);
+    return true;
+}
+
+bool DeleteColumn(HWND hwnd, ListView& lv, int index) {
+    if (index < 0 || index >= ColumnCount(lv))
+        return false;
+    SendMessageW(lv.header, HDM_DELETEITEM, static_cast<WPARAM>(index), 0);
+    lv.columns.erase(lv.columns.begin() + index);
+    InvalidateRows(hwnd, lv);
+    return true;
+}
+
+int ColumnWidth(const ListView& lv, int index) {
+    int left = 0;
+    int right = 0;
+    if (!ColumnEdges(lv, index, left, right))
+        return 0;
+    return right - left;
+}
+
+// The list that was in the slot.
+HIMAGELIST SetImageList(HWND hwnd, ListView& lv, WPARAM type, HIMAGELIST list) {
+    HIMAGELIST old = std::exchange(ImageSlot(lv, type), list);
+    UpdateScroll(hwnd, lv);
+    InvalidateRows(hwnd, lv);
+    return old;
+}
+
+// The styles before; a mask of 0 changes them all.
+DWORD SetExtendedStyle(HWND hwnd, ListView& lv, WPARAM mask, LPARAM style) {
+    DWORD old = lv.exStyle;
+    DWORD changed = mask ? static_cast<DWORD>(mask) : 0xFFFFFFFF;
+    lv.exStyle = (old & ~changed) | (static_cast<DWORD>(style) & changed);
+    InvalidateRows(hwnd, lv);
+    return old;
+}
+
+// The mark before; one that names no item clears it.
+int SetSelectionMark(ListView& lv, int mark) {
+    return std::exchange(lv.selectionMark, Valid(lv, mark) ? mark : -1);
+}
+
+bool SetColor(HWND hwnd, const ListView& lv, COLORREF& slot, LPARAM color) {
+    slot = static_cast<COLORREF>(color);
+    InvalidateRows(hwnd, lv);
+    return true;
+}
+
+COLORREF TextBackground(const ListView& lv) {
+    return lv.textBackground == CLR_DEFAULT ? CLR_NONE : lv.textBackground;
+}
+
 LRESULT ListViewMessage(HWND hwnd, const Ptr& lv, UINT message, WPARAM wParam, LPARAM lParam) {
+    const int index = static_cast<int>(wParam);
     switch (message) {
     case WM_CREATE:
-        lv->header = CreateWindowExW(0, WC_HEADERW, u"", WS_CHILD | HDS_BUTTONS, 0, 0, 0, 0, hwnd, nullptr,
-                                     nullptr, nullptr);
-        LayoutHeader(hwnd, *lv);
+        OnCreate(hwnd, *lv);
         return 0;
     case WM_DESTROY:
         DeleteAll(hwnd, lv);
         return 0;
     case WM_NCDESTROY:
-        if (!(Style(hwnd) & LVS_SHAREIMAGELISTS)) {
-            for (HIMAGELIST list : {lv->smallImages, lv->normalImages, lv->stateImages})
-                if (list)
-                    ImageList_Destroy(list);
-        }
-        DetachState<ListView>(hwnd);
+        OnNcDestroy(hwnd, *lv);
         return 0;
     case WM_SIZE:
         LayoutHeader(hwnd, *lv);
         return 0;
     case WM_SETFONT:
-        lv->font = reinterpret_cast<HFONT>(wParam);
-        if (lv->header)
-            SendMessageW(lv->header, WM_SETFONT, wParam, lParam);
-        LayoutHeader(hwnd, *lv);
-        if (LOWORD(lParam))
-            InvalidateRect(hwnd, nullptr, FALSE);
+        OnSetFont(hwnd, *lv, wParam, lParam);
         return 0;
     case WM_GETFONT:
         return reinterpret_cast<LRESULT>(lv->font);
     case WM_SETREDRAW:
-        DefWindowProcW(hwnd, message, wParam, lParam);
-        if (wParam)
-            InvalidateRect(hwnd, nullptr, FALSE);
+        OnSetRedraw(hwnd, wParam, lParam);
         return 0;
     case WM_ERASEBKGND:
         return 1;
@@ -1028,14 +1205,10 @@ LRESULT ListViewMessage(HWND hwnd, const Ptr& lv, UINT message, WPARAM wParam, L
         Paint(hwnd, lv);
         return 0;
     case WM_SETFOCUS:
-        lv->focused = true;
-        InvalidateRows(hwnd, *lv);
-        NotifyCode(hwnd, NM_SETFOCUS);
+        OnSetFocus(hwnd, *lv);
         return 0;
     case WM_KILLFOCUS:
-        lv->focused = false;
-        InvalidateRows(hwnd, *lv);
-        NotifyCode(hwnd, NM_KILLFOCUS);
+        OnKillFocus(hwnd, *lv);
         return 0;
     case WM_GETDLGCODE:
         return DLGC_WANTARROWS | DLGC_WANTCHARS;
@@ -1043,33 +1216,22 @@ LRESULT ListViewMessage(HWND hwnd, const Ptr& lv, UINT message, WPARAM wParam, L
         KeyDown(hwnd, lv, wParam, lParam);
         return 0;
     case WM_LBUTTONDOWN:
-        ButtonDown(hwnd, lv, lParam, false);
+        ButtonDown(hwnd, lv, lParam, Tap::Single);
         return 0;
     case WM_LBUTTONDBLCLK:
-        ButtonDown(hwnd, lv, lParam, true);
+        ButtonDown(hwnd, lv, lParam, Tap::Double);
         return 0;
     case WM_MOUSEMOVE:
-        if (lv->pressed && !lv->held) {
-            POINT point = PointFromLParam(lParam);
-            if (std::abs(point.x - lv->pressPoint.x) > 4 || std::abs(point.y - lv->pressPoint.y) > 4)
-                KillTimer(hwnd, kHoldTimer);
-        }
+        OnMouseMove(hwnd, *lv, lParam);
         return 0;
     case WM_LBUTTONUP:
         ButtonUp(hwnd, lv);
         return 0;
     case WM_CAPTURECHANGED:
-        if (lv->pressed && reinterpret_cast<HWND>(lParam) != hwnd) {
-            lv->pressed = false;
-            KillTimer(hwnd, kHoldTimer);
-        }
+        OnCaptureChanged(hwnd, *lv, reinterpret_cast<HWND>(lParam));
         return 0;
     case WM_TIMER:
-        if (wParam == kHoldTimer) {
-            Hold(hwnd, lv);
-            return 0;
-        }
-        return DefWindowProcW(hwnd, message, wParam, lParam);
+        return OnTimer(hwnd, lv, wParam, lParam);
     case WM_DRAWITEM:
         // Owner-drawn header items go to the list view's parent.
         return SendMessageW(GetParent(hwnd), WM_DRAWITEM, wParam, lParam);
@@ -1081,162 +1243,87 @@ LRESULT ListViewMessage(HWND hwnd, const Ptr& lv, UINT message, WPARAM wParam, L
     case LVM_INSERTITEMW:
         return InsertItem(hwnd, lv, reinterpret_cast<const LVITEMW*>(lParam));
     case LVM_DELETEITEM:
-        return DeleteItem(hwnd, lv, static_cast<int>(wParam));
+        return DeleteItem(hwnd, lv, index);
     case LVM_DELETEALLITEMS:
         return DeleteAll(hwnd, lv);
     case LVM_GETITEMW:
         return GetItem(*lv, reinterpret_cast<LVITEMW*>(lParam));
     case LVM_SETITEMW:
         return SetItem(hwnd, lv, reinterpret_cast<const LVITEMW*>(lParam));
-    case LVM_GETITEMTEXTW: {
-        auto* record = reinterpret_cast<LVITEMW*>(lParam);
-        int index = static_cast<int>(wParam);
-        if (!record || !Valid(*lv, index))
-            return 0;
-        return CopyText(TextOf(lv->items[static_cast<size_t>(index)], record->iSubItem), record->pszText,
-                        record->cchTextMax);
-    }
-    case LVM_SETITEMTEXTW: {
-        auto* record = reinterpret_cast<const LVITEMW*>(lParam);
-        int index = static_cast<int>(wParam);
-        if (!record || !Valid(*lv, index) || record->iSubItem < 0)
-            return FALSE;
-        SetTextOf(lv->items[static_cast<size_t>(index)], record->iSubItem, record->pszText);
-        InvalidateItem(hwnd, *lv, index);
-        return TRUE;
-    }
-    case LVM_SETITEMSTATE: {
-        auto* record = reinterpret_cast<const LVITEMW*>(lParam);
-        if (!record)
-            return FALSE;
-        return SetItemState(hwnd, lv, static_cast<int>(wParam), record->state, record->stateMask);
-    }
-    case LVM_GETITEMSTATE: {
-        int index = static_cast<int>(wParam);
-        if (!Valid(*lv, index))
-            return 0;
-        return lv->items[static_cast<size_t>(index)].state & static_cast<UINT>(lParam);
-    }
+    case LVM_GETITEMTEXTW:
+        return GetItemText(*lv, index, reinterpret_cast<LVITEMW*>(lParam));
+    case LVM_SETITEMTEXTW:
+        return SetItemText(hwnd, *lv, index, reinterpret_cast<const LVITEMW*>(lParam));
+    case LVM_SETITEMSTATE:
+        return SetItemStateOf(hwnd, lv, index, reinterpret_cast<const LVITEMW*>(lParam));
+    case LVM_GETITEMSTATE:
+        return GetItemState(*lv, index, static_cast<UINT>(lParam));
     case LVM_GETNEXTITEM:
-        return NextItem(*lv, static_cast<int>(wParam), static_cast<UINT>(LOWORD(lParam)));
+        return NextItem(*lv, index, static_cast<UINT>(LOWORD(lParam)));
     case LVM_GETSELECTEDCOUNT:
-        return std::count_if(lv->items.begin(), lv->items.end(),
-                             [](const Item& item) { return (item.state & LVIS_SELECTED) != 0; });
+        return SelectedCount(*lv);
     case LVM_HITTEST:
-    case LVM_SUBITEMHITTEST: {
-        auto* info = reinterpret_cast<LVHITTESTINFO*>(lParam);
-        if (!info)
-            return -1;
-        return HitTest(hwnd, *lv, *info);
-    }
+    case LVM_SUBITEMHITTEST:
+        return HitTestOf(hwnd, *lv, reinterpret_cast<LVHITTESTINFO*>(lParam));
     case LVM_GETITEMRECT:
-        return ItemRectOf(hwnd, *lv, static_cast<int>(wParam), reinterpret_cast<RECT*>(lParam));
+        return ItemRectOf(hwnd, *lv, index, reinterpret_cast<RECT*>(lParam));
     case LVM_GETSUBITEMRECT:
-        return SubItemRectOf(hwnd, *lv, static_cast<int>(wParam), reinterpret_cast<RECT*>(lParam));
+        return SubItemRectOf(hwnd, *lv, index, reinterpret_cast<RECT*>(lParam));
     case LVM_ENSUREVISIBLE:
-        if (!Valid(*lv, static_cast<int>(wParam)))
-            return FALSE;
-        EnsureVisible(hwnd, *lv, static_cast<int>(wParam));
-        return TRUE;
-    case LVM_SCROLL: {
-        UpdateScroll(hwnd, *lv);
-        int lines = static_cast<int>(lParam) / RowHeight(*lv);
-        lv->scroll.position += lines;
-        lv->scroll.Clamp();
-        InvalidateRows(hwnd, *lv);
-        return TRUE;
-    }
+        return EnsureItemVisible(hwnd, *lv, index);
+    case LVM_SCROLL:
+        return Scroll(hwnd, *lv, static_cast<int>(lParam));
     case LVM_GETTOPINDEX:
-        UpdateScroll(hwnd, *lv);
-        return lv->scroll.position;
+        return TopIndex(hwnd, *lv);
     case LVM_GETCOUNTPERPAGE:
-        UpdateScroll(hwnd, *lv);
-        return lv->scroll.page;
+        return CountPerPage(hwnd, *lv);
     case LVM_REDRAWITEMS:
-        for (int i = std::max(0, static_cast<int>(wParam)); i <= static_cast<int>(lParam) && i < Count(*lv);
-             ++i)
-            InvalidateItem(hwnd, *lv, i);
-        return TRUE;
+        return RedrawItems(hwnd, *lv, index, static_cast<int>(lParam));
     case LVM_UPDATE:
-        if (!Valid(*lv, static_cast<int>(wParam)))
-            return FALSE;
-        InvalidateItem(hwnd, *lv, static_cast<int>(wParam));
-        return TRUE;
+        return UpdateItem(hwnd, *lv, index);
     case LVM_INSERTCOLUMNW:
-        return InsertColumn(hwnd, lv, static_cast<int>(wParam), reinterpret_cast<const LVCOLUMNW*>(lParam));
-    case LVM_DELETECOLUMN: {
-        int index = static_cast<int>(wParam);
-        if (index < 0 || index >= ColumnCount(*lv))
-            return FALSE;
-        SendMessageW(lv->header, HDM_DELETEITEM, wParam, 0);
-        lv->columns.erase(lv->columns.begin() + index);
-        InvalidateRows(hwnd, *lv);
-        return TRUE;
-    }
+        return InsertColumn(hwnd, lv, index, reinterpret_cast<const LVCOLUMNW*>(lParam));
+    case LVM_DELETECOLUMN:
+        return DeleteColumn(hwnd, *lv, index);
     case LVM_GETCOLUMNW:
-        return GetColumn(*lv, static_cast<int>(wParam), reinterpret_cast<LVCOLUMNW*>(lParam));
+        return GetColumn(*lv, index, reinterpret_cast<LVCOLUMNW*>(lParam));
     case LVM_SETCOLUMNW:
-        return SetColumn(hwnd, lv, static_cast<int>(wParam), reinterpret_cast<const LVCOLUMNW*>(lParam));
-    case LVM_GETCOLUMNWIDTH: {
-        int left = 0;
-        int right = 0;
-        if (!ColumnEdges(*lv, static_cast<int>(wParam), left, right))
-            return 0;
-        return right - left;
-    }
+        return SetColumn(hwnd, lv, index, reinterpret_cast<const LVCOLUMNW*>(lParam));
+    case LVM_GETCOLUMNWIDTH:
+        return ColumnWidth(*lv, index);
     case LVM_SETCOLUMNWIDTH:
-        return SetColumnWidth(hwnd, lv, static_cast<int>(wParam), static_cast<SHORT>(LOWORD(lParam)));
+        return SetColumnWidth(hwnd, lv, index, static_cast<SHORT>(LOWORD(lParam)));
     case LVM_GETHEADER:
         return reinterpret_cast<LRESULT>(lv->header);
-    case LVM_SETIMAGELIST: {
-        HIMAGELIST& slot = ImageSlot(*lv, wParam);
-        HIMAGELIST old = slot;
-        slot = reinterpret_cast<HIMAGELIST>(lParam);
-        UpdateScroll(hwnd, *lv);
-        InvalidateRows(hwnd, *lv);
-        return reinterpret_cast<LRESULT>(old);
-    }
+    case LVM_SETIMAGELIST:
+        return reinterpret_cast<LRESULT>(
+            SetImageList(hwnd, *lv, wParam, reinterpret_cast<HIMAGELIST>(lParam)));
     case LVM_GETIMAGELIST:
         return reinterpret_cast<LRESULT>(ImageSlot(*lv, wParam));
-    case LVM_SETEXTENDEDLISTVIEWSTYLE: {
-        DWORD old = lv->exStyle;
-        DWORD mask = wParam ? static_cast<DWORD>(wParam) : 0xFFFFFFFF;
-        lv->exStyle = (old & ~mask) | (static_cast<DWORD>(lParam) & mask);
-        InvalidateRows(hwnd, *lv);
-        return old;
-    }
+    case LVM_SETEXTENDEDLISTVIEWSTYLE:
+        return SetExtendedStyle(hwnd, *lv, wParam, lParam);
     case LVM_GETEXTENDEDLISTVIEWSTYLE:
         return lv->exStyle;
     case LVM_GETSELECTIONMARK:
         return lv->selectionMark;
-    case LVM_SETSELECTIONMARK: {
-        int old = lv->selectionMark;
-        int mark = static_cast<int>(lParam);
-        lv->selectionMark = Valid(*lv, mark) ? mark : -1;
-        return old;
-    }
+    case LVM_SETSELECTIONMARK:
+        return SetSelectionMark(*lv, static_cast<int>(lParam));
     case LVM_SORTITEMS:
         return Sort(hwnd, lv, reinterpret_cast<PFNLVCOMPARE>(lParam), static_cast<LPARAM>(wParam));
     case LVM_FINDITEMW:
-        return FindItem(*lv, static_cast<int>(wParam), reinterpret_cast<const LVFINDINFOW*>(lParam));
+        return FindItem(*lv, index, reinterpret_cast<const LVFINDINFOW*>(lParam));
     case LVM_GETBKCOLOR:
         return Resolve(lv->background, COLOR_WINDOW);
     case LVM_SETBKCOLOR:
-        lv->background = static_cast<COLORREF>(lParam);
-        InvalidateRows(hwnd, *lv);
-        return TRUE;
+        return SetColor(hwnd, *lv, lv->background, lParam);
     case LVM_GETTEXTCOLOR:
         return Resolve(lv->textColor, COLOR_WINDOWTEXT);
     case LVM_SETTEXTCOLOR:
-        lv->textColor = static_cast<COLORREF>(lParam);
-        InvalidateRows(hwnd, *lv);
-        return TRUE;
+        return SetColor(hwnd, *lv, lv->textColor, lParam);
     case LVM_GETTEXTBKCOLOR:
-        return lv->textBackground == CLR_DEFAULT ? CLR_NONE : lv->textBackground;
+        return TextBackground(*lv);
     case LVM_SETTEXTBKCOLOR:
-        lv->textBackground = static_cast<COLORREF>(lParam);
-        InvalidateRows(hwnd, *lv);
-        return TRUE;
+        return SetColor(hwnd, *lv, lv->textBackground, lParam);
     default:
         return DefWindowProcW(hwnd, message, wParam, lParam);
     }

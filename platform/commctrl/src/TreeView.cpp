@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "Internal.h"
@@ -654,7 +655,7 @@ void KeyDown(HWND hwnd, const Ptr& tree, WPARAM key, LPARAM flags) {
         Select(hwnd, tree, target, TVC_BYKEYBOARD);
 }
 
-void ButtonDown(HWND hwnd, const Ptr& tree, LPARAM lParam, bool doubleClick) {
+void ButtonDown(HWND hwnd, const Ptr& tree, LPARAM lParam, Tap tap) {
     POINT point = PointFromLParam(lParam);
     if (GetFocus() != hwnd)
         SetFocus(hwnd);
@@ -668,7 +669,7 @@ void ButtonDown(HWND hwnd, const Ptr& tree, LPARAM lParam, bool doubleClick) {
     hit.pt = point;
     Node* node = Find(*tree, HitTest(hwnd, *tree, hit));
     bool onItem = (hit.flags & TVHT_ONITEM) || ((Style(hwnd) & TVS_FULLROWSELECT) && node);
-    if (doubleClick) {
+    if (tap == Tap::Double) {
         if (NotifyCode(hwnd, NM_DBLCLK) || tree->destroyed)
             return;
         node = Find(*tree, hit.hItem);
@@ -687,25 +688,161 @@ void ButtonDown(HWND hwnd, const Ptr& tree, LPARAM lParam, bool doubleClick) {
     SetCapture(hwnd);
 }
 
+// ---- Window messages.
+
+void OnNcDestroy(HWND hwnd, Tree& tree) {
+    tree.deleting = true;
+    tree.nodes.clear();
+    tree.root.children.clear();
+    DetachState<Tree>(hwnd);
+}
+
+void OnSetFont(HWND hwnd, Tree& tree, WPARAM font, LPARAM redraw) {
+    tree.font = reinterpret_cast<HFONT>(font);
+    UpdateScroll(hwnd, tree);
+    if (LOWORD(redraw))
+        Invalidate(hwnd);
+}
+
+void OnSetFocus(HWND hwnd, Tree& tree) {
+    tree.focused = true;
+    Invalidate(hwnd);
+    NotifyCode(hwnd, NM_SETFOCUS);
+}
+
+void OnKillFocus(HWND hwnd, Tree& tree) {
+    tree.focused = false;
+    Invalidate(hwnd);
+    NotifyCode(hwnd, NM_KILLFOCUS);
+}
+
+void OnLButtonUp(HWND hwnd, Tree& tree) {
+    if (!tree.pressed)
+        return;
+    tree.pressed = false;
+    if (GetCapture() == hwnd)
+        ReleaseCapture();
+    NotifyCode(hwnd, NM_CLICK);
+}
+
+void OnCaptureChanged(HWND hwnd, Tree& tree, HWND capture) {
+    if (capture != hwnd)
+        tree.pressed = false;
+}
+
+// ---- Tree view messages.
+
+bool SetDropHilite(HWND hwnd, Tree& tree, Node* node) {
+    if (tree.dropHilite)
+        tree.dropHilite->state &= ~TVIS_DROPHILITED;
+    tree.dropHilite = node;
+    if (node)
+        node->state |= TVIS_DROPHILITED;
+    Invalidate(hwnd);
+    return true;
+}
+
+// Scrolls so that the item is the first one shown, as far as the scroll range goes.
+bool ScrollToFirstVisible(HWND hwnd, const Ptr& tree, HTREEITEM handle) {
+    EnsureVisible(hwnd, tree, Find(*tree, handle));
+    if (tree->destroyed)
+        return false;
+    int index = IndexIn(Visible(*tree), Find(*tree, handle));
+    if (index >= 0) {
+        tree->scroll.position = index;
+        tree->scroll.Clamp();
+        Invalidate(hwnd);
+    }
+    return true;
+}
+
+bool SelectItem(HWND hwnd, const Ptr& tree, WPARAM code, HTREEITEM handle) {
+    Node* node = Find(*tree, handle);
+    if (handle && !node)
+        return false;
+    if (code == TVGN_CARET)
+        return Select(hwnd, tree, node, TVC_UNKNOWN);
+    if (code == TVGN_DROPHILITE)
+        return SetDropHilite(hwnd, *tree, node);
+    if (code == TVGN_FIRSTVISIBLE && node)
+        return ScrollToFirstVisible(hwnd, tree, handle);
+    return false;
+}
+
+bool EnsureItemVisible(HWND hwnd, const Ptr& tree, HTREEITEM handle) {
+    Node* node = Find(*tree, handle);
+    if (!node)
+        return false;
+    EnsureVisible(hwnd, tree, node);
+    return true;
+}
+
+// The rectangle of the item whose handle the rectangle holds: the label's alone, or the whole row's.
+bool GetItemRect(HWND hwnd, Tree& tree, WPARAM labelOnly, RECT* rect) {
+    if (!rect)
+        return false;
+    HTREEITEM handle = nullptr;
+    static_assert(sizeof(HTREEITEM) <= sizeof(RECT));
+    std::memcpy(&handle, rect, sizeof handle);
+    Node* node = Find(tree, handle);
+    if (!node)
+        return false;
+    UpdateScroll(hwnd, tree);
+    int index = IndexIn(Visible(tree), node);
+    if (index < 0)
+        return false;
+    RowLayout layout = Layout(hwnd, tree, *node, index);
+    *rect = labelOnly ? layout.label : layout.row;
+    return true;
+}
+
+HTREEITEM HitTestOf(HWND hwnd, Tree& tree, TVHITTESTINFO* info) {
+    return info ? HitTest(hwnd, tree, *info) : nullptr;
+}
+
+int VisibleCount(HWND hwnd, Tree& tree) {
+    UpdateScroll(hwnd, tree);
+    return tree.scroll.page;
+}
+
+void SetIndent(HWND hwnd, Tree& tree, int indent) {
+    tree.indent = std::max(0, indent);
+    Invalidate(hwnd);
+}
+
+// The height before; 0 or less goes back to the font's.
+int SetItemHeight(HWND hwnd, Tree& tree, int height) {
+    int old = ItemHeight(tree);
+    tree.itemHeight = height > 0 ? height : -1;
+    UpdateScroll(hwnd, tree);
+    Invalidate(hwnd);
+    return old;
+}
+
+HIMAGELIST& ImageSlot(Tree& tree, WPARAM type) {
+    return type == TVSIL_STATE ? tree.stateImages : tree.normalImages;
+}
+
+// The list that was in the slot.
+HIMAGELIST SetImageList(HWND hwnd, Tree& tree, WPARAM type, HIMAGELIST list) {
+    HIMAGELIST old = std::exchange(ImageSlot(tree, type), list);
+    Invalidate(hwnd);
+    return old;
+}
+
 LRESULT TreeViewMessage(HWND hwnd, const Ptr& tree, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_DESTROY:
         Delete(hwnd, tree, TVI_ROOT);
         return 0;
     case WM_NCDESTROY:
-        tree->deleting = true;
-        tree->nodes.clear();
-        tree->root.children.clear();
-        DetachState<Tree>(hwnd);
+        OnNcDestroy(hwnd, *tree);
         return 0;
     case WM_SIZE:
         UpdateScroll(hwnd, *tree);
         return 0;
     case WM_SETFONT:
-        tree->font = reinterpret_cast<HFONT>(wParam);
-        UpdateScroll(hwnd, *tree);
-        if (LOWORD(lParam))
-            Invalidate(hwnd);
+        OnSetFont(hwnd, *tree, wParam, lParam);
         return 0;
     case WM_GETFONT:
         return reinterpret_cast<LRESULT>(tree->font);
@@ -715,14 +852,10 @@ LRESULT TreeViewMessage(HWND hwnd, const Ptr& tree, UINT message, WPARAM wParam,
         Paint(hwnd, tree);
         return 0;
     case WM_SETFOCUS:
-        tree->focused = true;
-        Invalidate(hwnd);
-        NotifyCode(hwnd, NM_SETFOCUS);
+        OnSetFocus(hwnd, *tree);
         return 0;
     case WM_KILLFOCUS:
-        tree->focused = false;
-        Invalidate(hwnd);
-        NotifyCode(hwnd, NM_KILLFOCUS);
+        OnKillFocus(hwnd, *tree);
         return 0;
     case WM_GETDLGCODE:
         return DLGC_WANTARROWS | DLGC_WANTCHARS;
@@ -730,22 +863,16 @@ LRESULT TreeViewMessage(HWND hwnd, const Ptr& tree, UINT message, WPARAM wParam,
         KeyDown(hwnd, tree, wParam, lParam);
         return 0;
     case WM_LBUTTONDOWN:
-        ButtonDown(hwnd, tree, lParam, false);
+        ButtonDown(hwnd, tree, lParam, Tap::Single);
         return 0;
     case WM_LBUTTONDBLCLK:
-        ButtonDown(hwnd, tree, lParam, true);
+        ButtonDown(hwnd, tree, lParam, Tap::Double);
         return 0;
     case WM_LBUTTONUP:
-        if (tree->pressed) {
-            tree->pressed = false;
-            if (GetCapture() == hwnd)
-                ReleaseCapture();
-            NotifyCode(hwnd, NM_CLICK);
-        }
+        OnLButtonUp(hwnd, *tree);
         return 0;
     case WM_CAPTURECHANGED:
-        if (reinterpret_cast<HWND>(lParam) != hwnd)
-            tree->pressed = false;
+        OnCaptureChanged(hwnd, *tree, reinterpret_cast<HWND>(lParam));
         return 0;
 
     case TVM_INSERTITEMW:
@@ -763,97 +890,32 @@ LRESULT TreeViewMessage(HWND hwnd, const Ptr& tree, UINT message, WPARAM wParam,
     case TVM_GETNEXTITEM:
         return reinterpret_cast<LRESULT>(
             NextItem(hwnd, *tree, static_cast<UINT>(wParam), reinterpret_cast<HTREEITEM>(lParam)));
-    case TVM_SELECTITEM: {
-        HTREEITEM handle = reinterpret_cast<HTREEITEM>(lParam);
-        Node* node = Find(*tree, handle);
-        if (handle && !node)
-            return FALSE;
-        if (wParam == TVGN_CARET)
-            return Select(hwnd, tree, node, TVC_UNKNOWN);
-        if (wParam == TVGN_DROPHILITE) {
-            if (tree->dropHilite)
-                tree->dropHilite->state &= ~TVIS_DROPHILITED;
-            tree->dropHilite = node;
-            if (node)
-                node->state |= TVIS_DROPHILITED;
-            Invalidate(hwnd);
-            return TRUE;
-        }
-        if (wParam == TVGN_FIRSTVISIBLE && node) {
-            EnsureVisible(hwnd, tree, node);
-            if (tree->destroyed)
-                return FALSE;
-            int index = IndexIn(Visible(*tree), Find(*tree, handle));
-            if (index >= 0) {
-                tree->scroll.position = index;
-                tree->scroll.Clamp();
-                Invalidate(hwnd);
-            }
-            return TRUE;
-        }
-        return FALSE;
-    }
-    case TVM_ENSUREVISIBLE: {
-        Node* node = Find(*tree, reinterpret_cast<HTREEITEM>(lParam));
-        if (!node)
-            return FALSE;
-        EnsureVisible(hwnd, tree, node);
-        return TRUE;
-    }
-    case TVM_GETITEMRECT: {
-        auto* rect = reinterpret_cast<RECT*>(lParam);
-        if (!rect)
-            return FALSE;
-        HTREEITEM handle = nullptr;
-        static_assert(sizeof(HTREEITEM) <= sizeof(RECT));
-        std::memcpy(&handle, rect, sizeof handle);
-        Node* node = Find(*tree, handle);
-        if (!node)
-            return FALSE;
-        UpdateScroll(hwnd, *tree);
-        int index = IndexIn(Visible(*tree), node);
-        if (index < 0)
-            return FALSE;
-        RowLayout layout = Layout(hwnd, *tree, *node, index);
-        *rect = wParam ? layout.label : layout.row;
-        return TRUE;
-    }
-    case TVM_HITTEST: {
-        auto* info = reinterpret_cast<TVHITTESTINFO*>(lParam);
-        if (!info)
-            return 0;
-        return reinterpret_cast<LRESULT>(HitTest(hwnd, *tree, *info));
-    }
+    case TVM_SELECTITEM:
+        return SelectItem(hwnd, tree, wParam, reinterpret_cast<HTREEITEM>(lParam));
+    case TVM_ENSUREVISIBLE:
+        return EnsureItemVisible(hwnd, tree, reinterpret_cast<HTREEITEM>(lParam));
+    case TVM_GETITEMRECT:
+        return GetItemRect(hwnd, *tree, wParam, reinterpret_cast<RECT*>(lParam));
+    case TVM_HITTEST:
+        return reinterpret_cast<LRESULT>(HitTestOf(hwnd, *tree, reinterpret_cast<TVHITTESTINFO*>(lParam)));
     case TVM_GETCOUNT:
         return static_cast<LRESULT>(tree->nodes.size());
     case TVM_GETVISIBLECOUNT:
-        UpdateScroll(hwnd, *tree);
-        return tree->scroll.page;
+        return VisibleCount(hwnd, *tree);
     case TVM_GETINDENT:
         return tree->indent;
     case TVM_SETINDENT:
-        tree->indent = std::max(0, static_cast<int>(wParam));
-        Invalidate(hwnd);
+        SetIndent(hwnd, *tree, static_cast<int>(wParam));
         return 0;
     case TVM_GETITEMHEIGHT:
         return ItemHeight(*tree);
-    case TVM_SETITEMHEIGHT: {
-        int old = ItemHeight(*tree);
-        int height = static_cast<SHORT>(LOWORD(wParam));
-        tree->itemHeight = height > 0 ? height : -1;
-        UpdateScroll(hwnd, *tree);
-        Invalidate(hwnd);
-        return old;
-    }
-    case TVM_SETIMAGELIST: {
-        HIMAGELIST& slot = wParam == TVSIL_STATE ? tree->stateImages : tree->normalImages;
-        HIMAGELIST old = slot;
-        slot = reinterpret_cast<HIMAGELIST>(lParam);
-        Invalidate(hwnd);
-        return reinterpret_cast<LRESULT>(old);
-    }
+    case TVM_SETITEMHEIGHT:
+        return SetItemHeight(hwnd, *tree, static_cast<SHORT>(LOWORD(wParam)));
+    case TVM_SETIMAGELIST:
+        return reinterpret_cast<LRESULT>(
+            SetImageList(hwnd, *tree, wParam, reinterpret_cast<HIMAGELIST>(lParam)));
     case TVM_GETIMAGELIST:
-        return reinterpret_cast<LRESULT>(wParam == TVSIL_STATE ? tree->stateImages : tree->normalImages);
+        return reinterpret_cast<LRESULT>(ImageSlot(*tree, wParam));
     default:
         return DefWindowProcW(hwnd, message, wParam, lParam);
     }

@@ -3,11 +3,11 @@
 #include <cstring>
 #include <filesystem>
 
-#include "PngReader.h"
 #include "display/Display.h"
 #include "gdi/Gdi.h"
 #include "gdi/Region.h"
 #include "gdi/Surface.h"
+#include "testing/PngReader.h"
 
 namespace {
 

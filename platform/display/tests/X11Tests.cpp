@@ -6,11 +6,11 @@
 #include <cstdlib>
 #include <vector>
 
-#include "Xvfb.h"
 #include "display/Display.h"
 #include "gdi/Gdi.h"
 #include "gdi/Region.h"
 #include "gdi/Surface.h"
+#include "testing/Xvfb.h"
 
 // Xlib's macros collide with names above; it comes last.
 #include <X11/Xlib.h>

@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "BmpBuilder.h"
 #include "Canvas.h"
 #include "gdi/Dib.h"
 #include "gdi/Gdi.h"
 #include "kernel/Errors.h"
+#include "testing/BmpBuilder.h"
 
 namespace {
 

@@ -2,13 +2,13 @@
 
 #include <vector>
 
-#include "BmpBuilder.h"
 #include "Canvas.h"
 #include "gdi/Dib.h"
 #include "gdi/Gdi.h"
 #include "kernel/Errors.h"
 #include "kernel/Modules.h"
 #include "kernel/Resources.h"
+#include "testing/BmpBuilder.h"
 #include "testing/DeviceRootTest.h"
 
 namespace {

@@ -43,15 +43,20 @@ struct Clock {
     std::atomic<LONGLONG> switchFileTime{0};
 };
 
-void Switch(Clock& clock, bool toVirtual, bool children) {
-    if (toVirtual && !clock.isVirtual.load()) {
+void SwitchToVirtual(Clock& clock, kernel::ChildClock children) {
+    if (!clock.isVirtual.load()) {
         ULONGLONG now = RealMilliseconds();
         clock.virtualMilliseconds = now;
         clock.switchMilliseconds = now;
         clock.switchFileTime = RealFileTime();
     }
-    clock.childrenVirtual = toVirtual && children;
-    clock.isVirtual = toVirtual;
+    clock.childrenVirtual = children == kernel::ChildClock::Virtual;
+    clock.isVirtual = true;
+}
+
+void SwitchToReal(Clock& clock) {
+    clock.childrenVirtual = false;
+    clock.isVirtual = false;
 }
 
 Clock& TheClock() {
@@ -61,9 +66,9 @@ Clock& TheClock() {
         if (!setting)
             return;
         if (std::strcmp(setting, "1") == 0)
-            Switch(clock, true, false);
+            SwitchToVirtual(clock, kernel::ChildClock::Real);
         else if (std::strcmp(setting, "inherit") == 0)
-            Switch(clock, true, true);
+            SwitchToVirtual(clock, kernel::ChildClock::Virtual);
     });
     return clock;
 }
@@ -179,11 +184,11 @@ BOOL ShiftFileTime(const FILETIME* in, LPFILETIME out, LONGLONG offset) {
 namespace kernel {
 
 void UseVirtualClock(ChildClock children) {
-    Switch(TheClock(), true, children == ChildClock::Virtual);
+    SwitchToVirtual(TheClock(), children);
 }
 
 void UseRealClock() {
-    Switch(TheClock(), false, false);
+    SwitchToReal(TheClock());
 }
 
 bool IsVirtualClock() {

@@ -6,34 +6,19 @@
 #include "gdi/Dib.h"
 #include "kernel/Errors.h"
 #include "kernel/Files.h"
-#include "kernel/Handles.h"
+#include "kernel/Scoped.h"
 
 namespace {
 
 constexpr DWORD kMaxImageFileBytes = DWORD(64) << 20;
-
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : m_handle(handle) {}
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    ~FileHandle() {
-        if (IsOpen())
-            CloseHandle(m_handle);
-    }
-    bool IsOpen() const { return m_handle != INVALID_HANDLE_VALUE && m_handle != nullptr; }
-    HANDLE Get() const { return m_handle; }
-
-private:
-    HANDLE m_handle;
-};
 
 } // namespace
 
 HBITMAP SHLoadDIBitmap(LPCWSTR fileName) {
     if (!fileName)
         return kernel::Fail(ERROR_INVALID_PARAMETER, static_cast<HBITMAP>(nullptr));
-    FileHandle file(CreateFileW(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    const kernel::ScopedHandle file(
+        CreateFileW(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file.IsOpen())
         return nullptr;
     DWORD high = 0;

@@ -9,6 +9,7 @@
 #include "crt/Crt.h"
 #include "kernel/DeviceRoot.h"
 #include "kernel/Kernel.h"
+#include "kernel/Scoped.h"
 
 using shell::detail::QueryString;
 
@@ -65,11 +66,10 @@ BOOL Start(LPSHELLEXECUTEINFO info, const std::u16string& program, const std::u1
             static_cast<ULONG_PTR>(GetLastError() == ERROR_FILE_NOT_FOUND ? 2 : 0));
         return FALSE;
     }
-    CloseHandle(process.hThread);
+    const kernel::ScopedHandle thread(process.hThread);
+    kernel::ScopedHandle started(process.hProcess);
     if (info->fMask & SEE_MASK_NOCLOSEPROCESS)
-        info->hProcess = process.hProcess;
-    else
-        CloseHandle(process.hProcess);
+        info->hProcess = started.Release();
     info->hInstApp = reinterpret_cast<HINSTANCE>(static_cast<ULONG_PTR>(42));
     return TRUE;
 }
@@ -99,31 +99,25 @@ BOOL SHCreateShortcut(LPWSTR shortcutFile, LPWSTR target) {
         return kernel::Fail(ERROR_INVALID_PARAMETER, FALSE);
     std::string bytes(static_cast<size_t>(length), '\0');
     wcstombs(bytes.data(), text, bytes.size());
-    HANDLE file = CreateFileW(shortcutFile, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    const kernel::ScopedHandle file(
+        CreateFileW(shortcutFile, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    if (!file.IsOpen())
         return FALSE;
     DWORD written = 0;
-    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    DWORD error = GetLastError();
-    CloseHandle(file);
-    if (!ok)
-        SetLastError(error);
-    return ok;
+    return WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 BOOL SHGetShortcutTarget(LPCWSTR shortcutFile, LPWSTR target, int maxUnits) {
     if (shortcutFile == nullptr || target == nullptr || maxUnits <= 0)
         return kernel::Fail(ERROR_INVALID_PARAMETER, FALSE);
-    HANDLE file =
-        CreateFileW(shortcutFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return FALSE;
     char bytes[MAX_PATH + 16] = {};
     DWORD read = 0;
-    BOOL ok = ReadFile(file, bytes, sizeof bytes - 1, &read, nullptr);
-    CloseHandle(file);
-    if (!ok)
-        return FALSE;
+    {
+        const kernel::ScopedHandle file(
+            CreateFileW(shortcutFile, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        if (!file.IsOpen() || !ReadFile(file.Get(), bytes, sizeof bytes - 1, &read, nullptr))
+            return FALSE;
+    }
     std::string text(bytes, read);
     size_t hash = text.find('#');
     if (hash == std::string::npos)

@@ -5,6 +5,7 @@
 #include "CommandText.h"
 #include "crt/Crt.h"
 #include "kernel/Kernel.h"
+#include "kernel/Scoped.h"
 #include "shell/Shell.h"
 
 namespace shell {
@@ -16,14 +17,15 @@ std::vector<StartupItem> RunStartupFolder() {
         return items;
     std::u16string pattern = std::u16string(folder) + u"\\*.lnk";
     WIN32_FIND_DATAW found{};
-    HANDLE search = FindFirstFileW(pattern.c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return items;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            items.push_back(StartupItem{std::u16string(folder) + u"\\" + found.cFileName, {}, 0});
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+    {
+        const kernel::ScopedFind search(FindFirstFileW(pattern.c_str(), &found));
+        if (!search.IsOpen())
+            return items;
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                items.push_back(StartupItem{std::u16string(folder) + u"\\" + found.cFileName, {}, 0});
+        } while (FindNextFileW(search.Get(), &found));
+    }
     std::sort(items.begin(), items.end(), [](const StartupItem& a, const StartupItem& b) {
         return _wcsicmp(a.shortcut.c_str(), b.shortcut.c_str()) < 0;
     });

@@ -7,10 +7,10 @@
 
 #include <string>
 
-#include "IconBytes.h" // the window system's icon resources made in code
 #include "commctrl/CommCtrl.h"
 #include "kernel/Kernel.h"
 #include "kernel/Resources.h"
+#include "testing/IconBytes.h"
 #include "user/Icon.h"
 #include "user/User.h"
 #include "user/WindowTest.h"

@@ -3,12 +3,12 @@
 #include <fstream>
 #include <vector>
 
-#include "BmpBuilder.h"
 #include "gdi/Gdi.h"
 #include "gdi/Surface.h"
 #include "kernel/Errors.h"
 #include "kernel/Resources.h"
 #include "shell/Images.h"
+#include "testing/BmpBuilder.h"
 #include "testing/DeviceRootTest.h"
 
 namespace {

@@ -5,11 +5,11 @@
 #include <fstream>
 #include <string>
 
-#include "TestServer.h" // the COM tests' in-process server
 #include "com/Runtime.h"
 #include "crt/Crt.h"
 #include "kernel/Kernel.h"
 #include "testing/DeviceRootTest.h"
+#include "testing/TestServer.h" // the in-process server of the COM tests
 
 namespace {
 

@@ -13,6 +13,7 @@
 
 #include "crt/Crt.h"
 #include "kernel/Kernel.h"
+#include "kernel/Scoped.h"
 #include "shell/FullScreen.h"
 #include "user/Controls.h"
 #include "user/User.h"
@@ -82,8 +83,8 @@ std::u16string RowText(const Entry& entry) {
 // The folder's entries, or the error that listing it gave.
 DWORD ListFolder(const std::u16string& folder, std::vector<Entry>& entries) {
     WIN32_FIND_DATAW found{};
-    HANDLE search = FindFirstFileW(Child(folder, u"*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) {
+    const kernel::ScopedFind search(FindFirstFileW(Child(folder, u"*").c_str(), &found));
+    if (!search.IsOpen()) {
         DWORD error = GetLastError();
         return error == ERROR_NO_MORE_FILES ? 0 : error;
     }
@@ -93,8 +94,7 @@ DWORD ListFolder(const std::u16string& folder, std::vector<Entry>& entries) {
             continue;
         entries.push_back(Entry{name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
                                 (ULONGLONG{found.nFileSizeHigh} << 32) | found.nFileSizeLow});
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+    } while (FindNextFileW(search.Get(), &found));
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
         if (a.folder != b.folder)
             return a.folder;

@@ -20,10 +20,10 @@
 #include <thread>
 
 #include "ContainerFormat.h"
-#include "PngReader.h"
 #include "kernel/Kernel.h"
 #include "shell/Shell.h"
 #include "testing/DeviceRootTest.h"
+#include "testing/PngReader.h"
 
 extern char** environ;
 

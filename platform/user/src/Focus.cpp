@@ -157,7 +157,7 @@ BOOL ShowWindow(HWND hWnd, int nCmdShow) {
         if (activate && IsTopLevel(w) && CanActivate(w))
             Activate(w, WA_ACTIVE);
     } else {
-        gdi::Region exposed = VisibleRegion(w, false);
+        gdi::Region exposed = VisibleRegion(w, Part::Whole);
         w->style &= ~WS_VISIBLE;
         BumpEpoch();
         if (!exposed.IsEmpty())

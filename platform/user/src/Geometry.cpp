@@ -93,7 +93,7 @@ BOOL SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, int cy,
     RECT oldRect = w->rect;
     RECT oldClient = ClientScreenRect(w);
     bool wasShown = IsDrawable(w);
-    gdi::Region oldVisible = wasShown ? VisibleRegion(w, false) : gdi::Region();
+    gdi::Region oldVisible = wasShown ? VisibleRegion(w, Part::Whole) : gdi::Region();
 
     RECT newRect{pos.x, pos.y, pos.x + pos.cx, pos.y + pos.cy};
     bool moved = newRect.left != oldRect.left || newRect.top != oldRect.top;

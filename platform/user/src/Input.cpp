@@ -75,6 +75,152 @@ WCHAR DefaultCharacter(UINT vk) {
     }
 }
 
+// The oldest raw input; false when there is none.
+bool FrontRawInput(RawInput& raw) {
+    std::lock_guard guard(QueueLock());
+    InputState& input = Input();
+    if (input.raw.empty())
+        return false;
+    raw = input.raw.front();
+    return true;
+}
+
+void PopRawInput() {
+    std::lock_guard guard(QueueLock());
+    InputState& input = Input();
+    if (!input.raw.empty())
+        input.raw.pop_front();
+}
+
+bool IsStylus(RawKind kind) {
+    return kind == RawKind::StylusDown || kind == RawKind::StylusMove || kind == RawKind::StylusUp;
+}
+
+// Where raw input goes: the stylus to the window with the capture, else to the window under it (hit gets
+// that window's answer to WM_NCHITTEST); keys to the focus, else to the active window. NULL: nowhere.
+Window* RouteInput(const RawInput& raw, LRESULT& hit) {
+    if (IsStylus(raw.kind)) {
+        if (Window* capture = Peek(g_capture))
+            return capture;
+        return HitTest(raw.point, &hit);
+    }
+    if (Window* focus = Peek(g_focus))
+        return focus;
+    return Peek(g_active);
+}
+
+// The message that raw input makes for its window.
+struct InputMessage {
+    UINT message = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+    // Stylus input in the client area, or for the window with the capture: client messages and points.
+    bool client = false;
+};
+
+InputMessage TranslateInput(const RawInput& raw, Window* target, LRESULT hit, const InputState& input) {
+    InputMessage m;
+    m.client = hit != HTNOWHERE && hit != HTERROR && (hit == HTCLIENT || Peek(g_capture) == target);
+    switch (raw.kind) {
+    case RawKind::StylusDown:
+        m.message = m.client ? WM_LBUTTONDOWN : WM_NCLBUTTONDOWN;
+        m.wParam = m.client ? MK_LBUTTON : static_cast<WPARAM>(hit);
+        break;
+    case RawKind::StylusMove:
+        m.message = WM_MOUSEMOVE;
+        m.wParam = input.stylusDown ? MK_LBUTTON : 0;
+        break;
+    case RawKind::StylusUp:
+        m.message = m.client ? WM_LBUTTONUP : WM_NCLBUTTONUP;
+        m.wParam = m.client ? 0 : static_cast<WPARAM>(hit);
+        break;
+    case RawKind::KeyDown:
+        m.message = WM_KEYDOWN;
+        m.wParam = raw.vk;
+        m.lParam = 1 | (input.keyDown[raw.vk & 0xFF] ? (1 << 30) : 0);
+        break;
+    case RawKind::KeyUp:
+        m.message = WM_KEYUP;
+        m.wParam = raw.vk;
+        m.lParam = static_cast<LPARAM>(1u | (1u << 30) | (1u << 31));
+        break;
+    }
+    if (IsStylus(raw.kind)) {
+        POINT origin = ClientScreenOrigin(target);
+        m.lParam = m.client ? PackPoint(raw.point.x - origin.x, raw.point.y - origin.y)
+                            : PackPoint(raw.point.x, raw.point.y);
+    }
+    return m;
+}
+
+// Input for a window of another thread leaves the raw queue as a message posted to that thread.
+void PostToWindowThread(Window* target, const InputMessage& m, const RawInput& raw) {
+    {
+        std::lock_guard guard(QueueLock());
+        InputState& input = Input();
+        if (!input.raw.empty())
+            input.raw.pop_front();
+        target->thread->posted.push_back(
+            MSG{target->handle, m.message, m.wParam, m.lParam, raw.time, raw.point});
+    }
+    target->thread->Wake();
+}
+
+// A press in the client area of a window whose class takes double taps is the second tap of one when it
+// comes soon after the window's last press and near it, unless that press was itself a second tap.
+bool IsDoubleTap(const InputState& input, const Window* target, const RawInput& raw, bool client) {
+    bool quick = raw.time - input.lastDownTime <= static_cast<DWORD>(kDoubleClickTime);
+    bool near = std::abs(raw.point.x - input.lastDownPoint.x) <= kDoubleClickSize / 2 &&
+                std::abs(raw.point.y - input.lastDownPoint.y) <= kDoubleClickSize / 2;
+    return client && (target->windowClass->info.style & CS_DBLCLKS) &&
+           input.lastDownWindow == target->handle && quick && near && !input.lastDownWasDouble;
+}
+
+// A press that is taken activates its top-level window and is kept for the next press's double-tap test;
+// the second tap of a double tap becomes WM_LBUTTONDBLCLK. False when the activation destroyed the window.
+bool TakePress(Window* target, const RawInput& raw, InputMessage& m, InputState& input) {
+    input.stylusDown = true;
+    Window* top = TopLevelOf(target);
+    if (top && !IsDesktop(top) && !(top->exStyle & WS_EX_NOACTIVATE) && !(top->style & WS_DISABLED) &&
+        g_active != top->handle) {
+        Activate(top, WA_CLICKACTIVE);
+        if (target->destroyed)
+            return false;
+    }
+    bool second = IsDoubleTap(input, target, raw, m.client);
+    if (second)
+        m.message = WM_LBUTTONDBLCLK;
+    input.lastDownWasDouble = second;
+    input.lastDownWindow = target->handle;
+    input.lastDownTime = raw.time;
+    input.lastDownPoint = raw.point;
+    return true;
+}
+
+// What taking input changes: the stylus and key state, and the thread's last key, which TranslateMessage
+// turns into its character. False when the input's window went meanwhile.
+bool NoteTaken(ThreadState& thread, Window* target, const RawInput& raw, InputMessage& m, InputState& input) {
+    switch (raw.kind) {
+    case RawKind::StylusDown:
+        return TakePress(target, raw, m, input);
+    case RawKind::StylusMove:
+        break;
+    case RawKind::StylusUp:
+        input.stylusDown = false;
+        break;
+    case RawKind::KeyDown:
+        input.keyDown[raw.vk & 0xFF] = true;
+        thread.lastKeyDownVk = raw.vk;
+        thread.lastKeyDownLParam = m.lParam;
+        thread.lastKeyDownChar = raw.character;
+        break;
+    case RawKind::KeyUp:
+        input.keyDown[raw.vk & 0xFF] = false;
+        break;
+    }
+    return true;
+}
+
 } // namespace
 
 void QueueRawInput(const RawInput& input) {
@@ -119,129 +265,38 @@ Window* HitTest(POINT screen, LRESULT* hitCode) {
     return desktop;
 }
 
-bool TakeInput(ThreadState& thread, MSG& msg, HWND filter, UINT min, UINT max, bool remove) {
+bool TakeInput(ThreadState& thread, MSG& msg, HWND filter, UINT min, UINT max, Take take) {
     InputState& input = Input();
-    for (;;) {
-        RawInput raw;
-        {
-            std::lock_guard guard(QueueLock());
-            if (input.raw.empty())
-                return false;
-            raw = input.raw.front();
-        }
-        bool stylus = raw.kind == RawKind::StylusDown || raw.kind == RawKind::StylusMove ||
-                      raw.kind == RawKind::StylusUp;
-        Window* target = nullptr;
+    RawInput raw;
+    while (FrontRawInput(raw)) {
         LRESULT hit = HTCLIENT;
-        if (stylus) {
-            target = Peek(g_capture);
-            if (!target)
-                target = HitTest(raw.point, &hit);
-        } else {
-            target = Peek(g_focus);
-            if (!target)
-                target = Peek(g_active);
-        }
+        Window* target = RouteInput(raw, hit);
         if (!target || target->destroyed) {
-            std::lock_guard guard(QueueLock());
-            if (!input.raw.empty())
-                input.raw.pop_front();
+            PopRawInput();
             continue;
         }
-        UINT message = 0;
-        WPARAM wParam = 0;
-        LPARAM lParam = 0;
-        bool client = hit != HTNOWHERE && hit != HTERROR && (hit == HTCLIENT || Peek(g_capture) == target);
-        POINT origin = ClientScreenOrigin(target);
-        switch (raw.kind) {
-        case RawKind::StylusDown:
-            message = client ? WM_LBUTTONDOWN : WM_NCLBUTTONDOWN;
-            wParam = client ? MK_LBUTTON : static_cast<WPARAM>(hit);
-            break;
-        case RawKind::StylusMove:
-            message = WM_MOUSEMOVE;
-            wParam = input.stylusDown ? MK_LBUTTON : 0;
-            break;
-        case RawKind::StylusUp:
-            message = client ? WM_LBUTTONUP : WM_NCLBUTTONUP;
-            wParam = client ? 0 : static_cast<WPARAM>(hit);
-            break;
-        case RawKind::KeyDown:
-            message = WM_KEYDOWN;
-            wParam = raw.vk;
-            lParam = 1 | (input.keyDown[raw.vk & 0xFF] ? (1 << 30) : 0);
-            break;
-        case RawKind::KeyUp:
-            message = WM_KEYUP;
-            wParam = raw.vk;
-            lParam = static_cast<LPARAM>(1u | (1u << 30) | (1u << 31));
-            break;
-        }
-        if (stylus)
-            lParam = client ? PackPoint(raw.point.x - origin.x, raw.point.y - origin.y)
-                            : PackPoint(raw.point.x, raw.point.y);
+        InputMessage m = TranslateInput(raw, target, hit, input);
         if (target->thread.get() != &thread) {
-            // Another thread's window: the input becomes a message in its queue.
-            if (!remove)
+            if (take == Take::Peek)
                 return false;
-            {
-                std::lock_guard guard(QueueLock());
-                if (!input.raw.empty())
-                    input.raw.pop_front();
-                target->thread->posted.push_back(
-                    MSG{target->handle, message, wParam, lParam, raw.time, raw.point});
-            }
-            target->thread->Wake();
+            PostToWindowThread(target, m, raw);
             continue;
         }
-        if (!(min == 0 && max == 0) && (message < min || message > max))
+        if (!(min == 0 && max == 0) && (m.message < min || m.message > max))
             return false;
         if (filter && target->handle != filter && !IsDescendant(Peek(filter), target))
             return false;
-        if (remove) {
-            {
-                std::lock_guard guard(QueueLock());
-                if (!input.raw.empty())
-                    input.raw.pop_front();
-            }
-            if (raw.kind == RawKind::StylusDown) {
-                input.stylusDown = true;
-                // A press activates the window's top-level window.
-                Window* top = TopLevelOf(target);
-                if (top && !IsDesktop(top) && !(top->exStyle & WS_EX_NOACTIVATE) &&
-                    !(top->style & WS_DISABLED) && g_active != top->handle) {
-                    Activate(top, WA_CLICKACTIVE);
-                    if (target->destroyed)
-                        continue;
-                }
-                bool quick = raw.time - input.lastDownTime <= static_cast<DWORD>(kDoubleClickTime);
-                bool near = std::abs(raw.point.x - input.lastDownPoint.x) <= kDoubleClickSize / 2 &&
-                            std::abs(raw.point.y - input.lastDownPoint.y) <= kDoubleClickSize / 2;
-                bool dbl = client && (target->windowClass->info.style & CS_DBLCLKS) &&
-                           input.lastDownWindow == target->handle && quick && near &&
-                           !input.lastDownWasDouble;
-                if (dbl)
-                    message = WM_LBUTTONDBLCLK;
-                input.lastDownWasDouble = dbl;
-                input.lastDownWindow = target->handle;
-                input.lastDownTime = raw.time;
-                input.lastDownPoint = raw.point;
-            } else if (raw.kind == RawKind::StylusUp) {
-                input.stylusDown = false;
-            } else if (raw.kind == RawKind::KeyDown) {
-                input.keyDown[raw.vk & 0xFF] = true;
-                thread.lastKeyDownVk = raw.vk;
-                thread.lastKeyDownLParam = lParam;
-                thread.lastKeyDownChar = raw.character;
-            } else if (raw.kind == RawKind::KeyUp) {
-                input.keyDown[raw.vk & 0xFF] = false;
-            }
+        if (take == Take::Remove) {
+            PopRawInput();
+            if (!NoteTaken(thread, target, raw, m, input))
+                continue;
         }
-        msg = MSG{target->handle, message, wParam, lParam, raw.time, raw.point};
-        if (remove)
+        msg = MSG{target->handle, m.message, m.wParam, m.lParam, raw.time, raw.point};
+        if (take == Take::Remove)
             thread.last = msg;
         return true;
     }
+    return false;
 }
 
 bool HasQueuedInput() {

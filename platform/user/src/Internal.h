@@ -229,8 +229,10 @@ SIZE ClientSize(const Window* w);
 // WS_VISIBLE on the window and its ancestors, and redraw on for all of them.
 bool IsShown(const Window* w);
 bool IsDrawable(const Window* w);
-// What of the window (or its client area) is not covered, in screen coordinates.
-const gdi::Region& VisibleRegion(Window* w, bool clientOnly);
+// A part of a window: its client area, or the whole window with its frame.
+enum class Part { Client, Whole };
+// What of the part of the window is not covered, in screen coordinates.
+const gdi::Region& VisibleRegion(Window* w, Part part);
 
 // Window procedures.
 LRESULT Send(Window* w, UINT message, WPARAM wParam, LPARAM lParam);
@@ -274,9 +276,11 @@ struct RawInput {
     DWORD time;
 };
 void QueueRawInput(const RawInput& input);
+// Whether taking a message leaves it in the queue (PeekMessageW with PM_NOREMOVE) or takes it out.
+enum class Take { Peek, Remove };
 // Takes the oldest raw input and turns it into a message for this thread; false when there is none
 // for it.
-bool TakeInput(ThreadState& thread, MSG& msg, HWND filter, UINT min, UINT max, bool remove);
+bool TakeInput(ThreadState& thread, MSG& msg, HWND filter, UINT min, UINT max, Take take);
 bool IsKeyDown(UINT vk);
 void ResetInput();
 bool HasQueuedInput();
@@ -285,7 +289,7 @@ Window* HitTest(POINT screen, LRESULT* hitCode = nullptr);
 
 // The queue.
 // One pass over the queue: fills msg and returns true when something was taken.
-bool TakeMessage(ThreadState& thread, MSG& msg, HWND filter, UINT min, UINT max, bool remove);
+bool TakeMessage(ThreadState& thread, MSG& msg, HWND filter, UINT min, UINT max, Take take);
 // Waits for work: returns when something may be in the queue. False when the wait gave up (tests).
 bool WaitForWork(ThreadState& thread);
 void HandleIncomingSends(ThreadState& thread);
@@ -347,7 +351,7 @@ struct RemoteReply {
 };
 // Sends a request to a process and waits for its reply; nullopt when the process could not be reached.
 std::optional<RemoteReply> RemoteRequest(DWORD pid, uint32_t type, HWND hwnd, uint64_t wParam, uint64_t data,
-                                        const std::vector<uint8_t>& payload);
+                                         const std::vector<uint8_t>& payload);
 // Serves such a request in this process; false for a type it does not know (the request then goes
 // unanswered).
 bool ServeControlRequest(uint32_t type, HWND hwnd, uint64_t wParam, uint64_t data,

@@ -51,19 +51,19 @@ bool Placement(const LiveDC& dc, POINT& origin, gdi::Region& region) {
     switch (dc.kind) {
     case LiveDC::Kind::Client:
         origin = ClientScreenOrigin(w);
-        region = VisibleRegion(w, true);
+        region = VisibleRegion(w, Part::Client);
         return true;
     case LiveDC::Kind::Whole: {
         RECT r = WindowScreenRect(w);
         origin = POINT{r.left, r.top};
-        region = VisibleRegion(w, false);
+        region = VisibleRegion(w, Part::Whole);
         return true;
     }
     case LiveDC::Kind::Paint: {
         origin = ClientScreenOrigin(w);
         region = dc.paint;
         region.Offset(origin.x, origin.y);
-        region.IntersectWith(VisibleRegion(w, true));
+        region.IntersectWith(VisibleRegion(w, Part::Client));
         return true;
     }
     case LiveDC::Kind::Screen:

@@ -145,7 +145,8 @@ std::optional<ULONGLONG> NextTimerDue(const ThreadState& thread) {
     return next;
 }
 
-bool TakeMessage(ThreadState& thread, MSG& msg, HWND filter, UINT min, UINT max, bool remove) {
+bool TakeMessage(ThreadState& thread, MSG& msg, HWND filter, UINT min, UINT max, Take take) {
+    const bool remove = take == Take::Remove;
     HandleIncomingSends(thread);
     ServeRequestsIfWaiting();
     if (display::InputFd() >= 0)
@@ -177,7 +178,7 @@ bool TakeMessage(ThreadState& thread, MSG& msg, HWND filter, UINT min, UINT max,
             return true;
         }
     }
-    if (TakeInput(thread, msg, filter, min, max, remove))
+    if (TakeInput(thread, msg, filter, min, max, take))
         return true;
     if (thread.quit && filter == nullptr && InRange(WM_QUIT, min, max)) {
         msg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(thread.quitCode), 0, Now(), POINT{0, 0}};
@@ -324,7 +325,7 @@ bool RunModalLoop(ModalFrame& frame, const std::function<bool()>& done,
     bool quit = false;
     while (!done()) {
         MSG msg;
-        if (!TakeMessage(me, msg, nullptr, 0, 0, true)) {
+        if (!TakeMessage(me, msg, nullptr, 0, 0, Take::Remove)) {
             if (!WaitForWork(me) && frame.cancel)
                 frame.cancel();
             continue;
@@ -390,7 +391,7 @@ BOOL GetMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax)
         return -1;
     ThreadState& me = CurrentThread();
     for (;;) {
-        if (TakeMessage(me, *lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, true))
+        if (TakeMessage(me, *lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, Take::Remove))
             return lpMsg->message == WM_QUIT ? 0 : 1;
         if (!WaitForWork(me)) {
             if (!me.modal.empty() && me.modal.back()->cancel)
@@ -406,8 +407,10 @@ BOOL PeekMessageW(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax
         return kernel::Fail(ERROR_INVALID_PARAMETER, FALSE);
     Locked lock;
     ThreadState& me = CurrentThread();
-    return TakeMessage(me, *lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax, (wRemoveMsg & PM_REMOVE) != 0) ? TRUE
-                                                                                                      : FALSE;
+    return TakeMessage(me, *lpMsg, hWnd, wMsgFilterMin, wMsgFilterMax,
+                       (wRemoveMsg & PM_REMOVE) ? Take::Remove : Take::Peek)
+               ? TRUE
+               : FALSE;
 }
 
 LRESULT DispatchMessageW(const MSG* lpMsg) {
@@ -455,7 +458,7 @@ BOOL WaitMessage() {
     ThreadState& me = CurrentThread();
     for (;;) {
         MSG msg;
-        if (TakeMessage(me, msg, nullptr, 0, 0, false))
+        if (TakeMessage(me, msg, nullptr, 0, 0, Take::Peek))
             return TRUE;
         if (!WaitForWork(me))
             return FALSE;

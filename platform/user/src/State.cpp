@@ -400,7 +400,8 @@ bool IsDrawable(const Window* w) {
     return true;
 }
 
-const gdi::Region& VisibleRegion(Window* w, bool clientOnly) {
+const gdi::Region& VisibleRegion(Window* w, Part part) {
+    const bool clientOnly = part == Part::Client;
     uint64_t epoch = Epoch();
     uint64_t& cachedEpoch = clientOnly ? w->clientVisibleEpoch : w->windowVisibleEpoch;
     gdi::Region& region = clientOnly ? w->clientVisible : w->windowVisible;

@@ -289,7 +289,7 @@ void RunUntilIdle() {
     Locked lock;
     ThreadState& me = CurrentThread();
     MSG msg;
-    while (TakeMessage(me, msg, nullptr, 0, 0, true)) {
+    while (TakeMessage(me, msg, nullptr, 0, 0, Take::Remove)) {
         if (msg.message == WM_QUIT) {
             me.quit = true;
             me.quitCode = static_cast<int>(msg.wParam);

@@ -128,7 +128,7 @@ bool DestroyWindowObject(Window* w) {
         if (Window* o = Peek(h))
             DestroyWindowObject(o);
     if (w->style & WS_VISIBLE) {
-        gdi::Region exposed = VisibleRegion(w, false);
+        gdi::Region exposed = VisibleRegion(w, Part::Whole);
         w->style &= ~WS_VISIBLE;
         BumpEpoch();
         if (!exposed.IsEmpty())
@@ -314,7 +314,7 @@ HWND SetParent(HWND hWndChild, HWND hWndNewParent) {
         return oldHandle;
     bool shown = IsDrawable(w);
     if (shown) {
-        gdi::Region exposed = VisibleRegion(w, false);
+        gdi::Region exposed = VisibleRegion(w, Part::Whole);
         InvalidateScreenRegion(exposed, IsTopLevel(w) ? desktop : old, w);
     }
     if (old)
@@ -549,7 +549,10 @@ void WriteExtra(Window* w, int index, LONG_PTR value) {
     std::memcpy(w->extra.data() + index, &narrow, sizeof narrow);
 }
 
-std::optional<LONG_PTR> GetData(Window* w, int index, bool pointer) {
+// How wide a window value is: a LONG (GetWindowLongW) or a LONG_PTR (GetWindowLongPtrW).
+enum class ValueSize { Long, Pointer };
+
+std::optional<LONG_PTR> GetData(Window* w, int index, ValueSize size) {
     switch (index) {
     case GWL_STYLE:
         return static_cast<LONG>(w->style);
@@ -570,11 +573,11 @@ std::optional<LONG_PTR> GetData(Window* w, int index, bool pointer) {
     default:
         break;
     }
-    return pointer ? ReadExtra<LONG_PTR>(w, index) : ReadExtra<LONG>(w, index);
+    return size == ValueSize::Pointer ? ReadExtra<LONG_PTR>(w, index) : ReadExtra<LONG>(w, index);
 }
 
-std::optional<LONG_PTR> SetData(Window* w, int index, LONG_PTR value, bool pointer) {
-    auto old = GetData(w, index, pointer);
+std::optional<LONG_PTR> SetData(Window* w, int index, LONG_PTR value, ValueSize size) {
+    auto old = GetData(w, index, size);
     if (!old)
         return std::nullopt;
     switch (index) {
@@ -605,42 +608,43 @@ std::optional<LONG_PTR> SetData(Window* w, int index, LONG_PTR value, bool point
     default:
         break;
     }
-    if (pointer)
+    if (size == ValueSize::Pointer)
         WriteExtra<LONG_PTR>(w, index, value);
     else
         WriteExtra<LONG>(w, index, value);
     return old;
 }
 
+// The window of a GetWindowLongW or SetWindowLongW call: NULL when there is none, and (with
+// ERROR_INVALID_INDEX) for the values that only the pointer-sized calls reach.
+Window* LongTarget(HWND hWnd, int index) {
+    Window* w = Find(hWnd);
+    if (w && (index == GWLP_WNDPROC || index == GWLP_HINSTANCE || index == GWLP_HWNDPARENT))
+        return kernel::Fail(ERROR_INVALID_INDEX, static_cast<Window*>(nullptr));
+    return w;
+}
+
 } // namespace
 
 LONG GetWindowLongW(HWND hWnd, int nIndex) {
     Locked lock;
-    Window* w = Find(hWnd);
-    if (!w)
-        return 0;
-    if (nIndex == GWLP_WNDPROC || nIndex == GWLP_HINSTANCE || nIndex == GWLP_HWNDPARENT)
-        return kernel::Fail(ERROR_INVALID_INDEX, 0);
-    return static_cast<LONG>(GetData(w, nIndex, false).value_or(0));
+    Window* w = LongTarget(hWnd, nIndex);
+    return w ? static_cast<LONG>(GetData(w, nIndex, ValueSize::Long).value_or(0)) : 0;
 }
 
 LONG SetWindowLongW(HWND hWnd, int nIndex, LONG dwNewLong) {
     Locked lock;
-    Window* w = Find(hWnd);
+    Window* w = LongTarget(hWnd, nIndex);
     if (!w)
         return 0;
-    if (nIndex == GWLP_WNDPROC || nIndex == GWLP_HINSTANCE || nIndex == GWLP_HWNDPARENT)
-        return kernel::Fail(ERROR_INVALID_INDEX, 0);
     auto keep = w->shared_from_this();
-    return static_cast<LONG>(SetData(w, nIndex, dwNewLong, false).value_or(0));
+    return static_cast<LONG>(SetData(w, nIndex, dwNewLong, ValueSize::Long).value_or(0));
 }
 
 LONG_PTR GetWindowLongPtrW(HWND hWnd, int nIndex) {
     Locked lock;
     Window* w = Find(hWnd);
-    if (!w)
-        return 0;
-    return GetData(w, nIndex, true).value_or(0);
+    return w ? GetData(w, nIndex, ValueSize::Pointer).value_or(0) : 0;
 }
 
 LONG_PTR SetWindowLongPtrW(HWND hWnd, int nIndex, LONG_PTR dwNewLong) {
@@ -649,7 +653,7 @@ LONG_PTR SetWindowLongPtrW(HWND hWnd, int nIndex, LONG_PTR dwNewLong) {
     if (!w)
         return 0;
     auto keep = w->shared_from_this();
-    return SetData(w, nIndex, dwNewLong, true).value_or(0);
+    return SetData(w, nIndex, dwNewLong, ValueSize::Pointer).value_or(0);
 }
 
 // --- text ----------------------------------------------------------------------------------------------

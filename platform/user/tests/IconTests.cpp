@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "IconBytes.h"
 #include "kernel/Errors.h"
 #include "kernel/Resources.h"
+#include "testing/IconBytes.h"
 #include "user/User.h"
 #include "user/WindowTest.h"
 

@@ -8,11 +8,11 @@
 #include <algorithm>
 #include <fstream>
 
-#include "PngReader.h"
 #include "kernel/Errors.h"
 #include "kernel/Install.h"
 #include "kernel/Processes.h"
 #include "kernel/Sync.h"
+#include "testing/PngReader.h"
 #include "user/User.h"
 #include "user/WindowTest.h"
 

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "FillPaint.h"
-#include "PngReader.h"
-#include "Xvfb.h"
 #include "display/Display.h"
+#include "testing/PngReader.h"
+#include "testing/Xvfb.h"
 #include "user/User.h"
 #include "user/WindowTest.h"
 

@@ -9,30 +9,12 @@
 #include "Tree.h"
 #include "crt/Utf8.h"
 #include "kernel/Files.h"
-#include "kernel/Handles.h"
+#include "kernel/Scoped.h"
 
 namespace xml {
 namespace {
 
 constexpr int kReadChunk = 64 * 1024;
-
-// An open device file, closed when it goes.
-class File {
-public:
-    explicit File(LPCWSTR path)
-        : m_handle(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)) {}
-    File(const File&) = delete;
-    File& operator=(const File&) = delete;
-    ~File() {
-        if (IsOpen())
-            CloseHandle(m_handle);
-    }
-    bool IsOpen() const { return m_handle != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return m_handle; }
-
-private:
-    HANDLE m_handle;
-};
 
 // The parser, freed when it goes.
 class ExpatParser {
@@ -237,7 +219,8 @@ private:
 HRESULT ParseFile(LPCWSTR path, TreeRef& tree) {
     if (!path || !*path)
         return S_FALSE;
-    File file(path);
+    const kernel::ScopedHandle file(
+        CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file.IsOpen())
         return S_FALSE;
     ExpatParser parser;

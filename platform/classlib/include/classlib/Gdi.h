@@ -13,6 +13,7 @@
 #include "classlib/String.h"
 #include "crt/Types.h"
 #include "gdi/Gdi.h"
+#include "gdi/Scoped.h"
 
 class CDC;
 
@@ -171,4 +172,15 @@ public:
     virtual int GetClipBox(LPRECT rect) const { return ::GetClipBox(m_hDC, rect); }
 
     HDC m_hDC = nullptr;
+};
+
+// Selects a pen, brush, font or bitmap into a DC for a scope and the one it replaced back at its end; a
+// null object, or one without a handle, selects nothing.
+class CSelectedObject {
+public:
+    CSelectedObject(CDC& dc, const CGdiObject* object)
+        : m_selection(dc.GetSafeHdc(), object != nullptr ? object->GetSafeHandle() : nullptr) {}
+
+private:
+    gdi::SelectedObject m_selection;
 };

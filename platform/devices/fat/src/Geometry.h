@@ -3,6 +3,7 @@
 // sectors a track and as many heads as the usual translation gives for the disk's size.
 
 #include <cstdint>
+#include <initializer_list>
 
 namespace fat {
 

@@ -5,10 +5,12 @@
 
 namespace gdi {
 
-// Selects an object into a DC for a scope and selects the previous one back at its end.
+// Selects an object into a DC for a scope and selects the previous one back at its end. A NULL object
+// selects nothing, and so does one that cannot be selected.
 class SelectedObject {
 public:
-    SelectedObject(HDC dc, HGDIOBJ object) : m_dc(dc), m_previous(SelectObject(dc, object)) {}
+    SelectedObject(HDC dc, HGDIOBJ object)
+        : m_dc(dc), m_previous(object != nullptr ? SelectObject(dc, object) : nullptr) {}
     template <GdiObjectHandle H>
     SelectedObject(HDC dc, H object) : SelectedObject(dc, reinterpret_cast<HGDIOBJ>(object)) {}
     ~SelectedObject() {

@@ -10,6 +10,7 @@
 #include "kernel/Processes.h"
 #include "kernel/Registry.h"
 #include "kernel/Resources.h"
+#include "kernel/Scoped.h"
 #include "kernel/Stdio.h"
 #include "kernel/Store.h"
 #include "kernel/Sync.h"

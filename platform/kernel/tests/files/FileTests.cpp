@@ -9,8 +9,6 @@
 #include "kernel/Store.h"
 
 namespace {
-
-using filestest::Handle;
 using filestest::Open;
 using filestest::ReadWhole;
 using filestest::WriteWhole;
@@ -46,8 +44,8 @@ TEST_F(Files, DispositionsOpenCreateAndTruncateWithTheHandheldsErrors) {
             ASSERT_TRUE(WriteWhole(u"\\f.txt", "old"));
         }
         SetLastError(12345);
-        Handle file(Open(u"\\f.txt", GENERIC_READ | GENERIC_WRITE, 0, c.disposition));
-        EXPECT_EQ(file.Valid(), c.opens);
+        kernel::ScopedHandle file(Open(u"\\f.txt", GENERIC_READ | GENERIC_WRITE, 0, c.disposition));
+        EXPECT_EQ(file.IsOpen(), c.opens);
         EXPECT_EQ(GetLastError(), c.lastError);
         file.Reset();
         if (c.contentAfter == nullptr) {
@@ -79,8 +77,8 @@ TEST_F(Files, OpeningRefusesMissingFoldersFoldersAndFilesUsedAsFolders) {
 }
 
 TEST_F(Files, ReadWriteAndTheFilePointer) {
-    Handle file(Open(u"\\data.bin", GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW));
-    ASSERT_TRUE(file.Valid());
+    kernel::ScopedHandle file(Open(u"\\data.bin", GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW));
+    ASSERT_TRUE(file.IsOpen());
     DWORD done = 0;
     ASSERT_TRUE(WriteFile(file.Get(), "hello world", 11, &done, nullptr));
     EXPECT_EQ(done, 11u);
@@ -114,8 +112,8 @@ TEST_F(Files, ReadWriteAndTheFilePointer) {
 }
 
 TEST_F(Files, SixtyFourBitPositionsAndSizes) {
-    Handle file(Open(u"\\big.bin", GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW));
-    ASSERT_TRUE(file.Valid());
+    kernel::ScopedHandle file(Open(u"\\big.bin", GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW));
+    ASSERT_TRUE(file.IsOpen());
     // 4 GiB + 1 with the high word; the result's low word may be anything, the last error tells.
     LONG high = 1;
     EXPECT_EQ(SetFilePointer(file.Get(), 1, &high, FILE_BEGIN), 1u);
@@ -146,7 +144,7 @@ TEST_F(Files, AccessDecidesWhatAHandleMayDo) {
     char buffer[8];
     DWORD done = 0;
     {
-        Handle reader(Open(u"\\f.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
+        kernel::ScopedHandle reader(Open(u"\\f.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
         EXPECT_FALSE(WriteFile(reader.Get(), "x", 1, &done, nullptr));
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
         EXPECT_FALSE(SetEndOfFile(reader.Get()));
@@ -156,13 +154,13 @@ TEST_F(Files, AccessDecidesWhatAHandleMayDo) {
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     }
     {
-        Handle writer(Open(u"\\f.txt", GENERIC_WRITE, 0, OPEN_EXISTING));
+        kernel::ScopedHandle writer(Open(u"\\f.txt", GENERIC_WRITE, 0, OPEN_EXISTING));
         EXPECT_FALSE(ReadFile(writer.Get(), buffer, sizeof buffer, &done, nullptr));
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     }
     {
-        Handle query(Open(u"\\f.txt", 0, 0, OPEN_EXISTING));
-        ASSERT_TRUE(query.Valid());
+        kernel::ScopedHandle query(Open(u"\\f.txt", 0, 0, OPEN_EXISTING));
+        ASSERT_TRUE(query.IsOpen());
         EXPECT_EQ(GetFileSize(query.Get(), nullptr), 7u);
         EXPECT_FALSE(ReadFile(query.Get(), buffer, sizeof buffer, &done, nullptr));
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
@@ -171,8 +169,8 @@ TEST_F(Files, AccessDecidesWhatAHandleMayDo) {
 }
 
 TEST_F(Files, TimesRoundTripThroughHandlesAndSearches) {
-    Handle file(Open(u"\\t.txt", GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW));
-    ASSERT_TRUE(file.Valid());
+    kernel::ScopedHandle file(Open(u"\\t.txt", GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW));
+    ASSERT_TRUE(file.IsOpen());
     const FILETIME creation{0x12345670, 0x01D00000};
     const FILETIME access{0x22345670, 0x01D10000};
     const FILETIME write{0x32345670, 0x01D20000};
@@ -192,8 +190,8 @@ TEST_F(Files, TimesRoundTripThroughHandlesAndSearches) {
     file.Reset();
 
     WIN32_FIND_DATAW data{};
-    Handle search(FindFirstFileW(u"\\T.TXT", &data));
-    ASSERT_TRUE(search.Valid());
+    kernel::ScopedFind search(FindFirstFileW(u"\\T.TXT", &data));
+    ASSERT_TRUE(search.IsOpen());
     EXPECT_TRUE(same(data.ftCreationTime, creation));
     EXPECT_TRUE(same(data.ftLastWriteTime, later));
 }
@@ -230,14 +228,14 @@ TEST_F(Files, AttributesRoundTrip) {
     }
 
     // Attributes given at creation, replaced by CREATE_ALWAYS, ignored by OPEN_ALWAYS of an existing file.
-    Handle created(
+    kernel::ScopedHandle created(
         Open(u"\\h.txt", GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_NORMAL));
     created.Reset();
     EXPECT_EQ(GetFileAttributesW(u"\\h.txt"), static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
-    Handle reopened(Open(u"\\h.txt", GENERIC_WRITE, 0, OPEN_ALWAYS, FILE_ATTRIBUTE_SYSTEM));
+    kernel::ScopedHandle reopened(Open(u"\\h.txt", GENERIC_WRITE, 0, OPEN_ALWAYS, FILE_ATTRIBUTE_SYSTEM));
     reopened.Reset();
     EXPECT_EQ(GetFileAttributesW(u"\\h.txt"), static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
-    Handle replaced(Open(u"\\h.txt", GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_SYSTEM));
+    kernel::ScopedHandle replaced(Open(u"\\h.txt", GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_SYSTEM));
     replaced.Reset();
     EXPECT_EQ(GetFileAttributesW(u"\\h.txt"), static_cast<DWORD>(FILE_ATTRIBUTE_SYSTEM));
 
@@ -351,8 +349,8 @@ TEST_F(Files, DeleteMoveAndCopy) {
 
     FILETIME source{}, copy{};
     {
-        Handle a(Open(u"\\folder\\a.txt", 0, 0, OPEN_EXISTING));
-        Handle b(Open(u"\\folder\\b2.txt", 0, 0, OPEN_EXISTING));
+        kernel::ScopedHandle a(Open(u"\\folder\\a.txt", 0, 0, OPEN_EXISTING));
+        kernel::ScopedHandle b(Open(u"\\folder\\b2.txt", 0, 0, OPEN_EXISTING));
         ASSERT_TRUE(GetFileTime(a.Get(), nullptr, nullptr, &source));
         ASSERT_TRUE(GetFileTime(b.Get(), nullptr, nullptr, &copy));
     }
@@ -407,8 +405,8 @@ TEST_F(Files, BadArgumentsGiveErrorCodes) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 
     // A NULL buffer with a count is refused; NULL count pointers are allowed.
-    Handle file(Open(u"\\f.txt", GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW));
-    ASSERT_TRUE(file.Valid());
+    kernel::ScopedHandle file(Open(u"\\f.txt", GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW));
+    ASSERT_TRUE(file.IsOpen());
     EXPECT_FALSE(WriteFile(file.Get(), nullptr, 4, nullptr, nullptr));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
     EXPECT_FALSE(ReadFile(file.Get(), nullptr, 4, nullptr, nullptr));
@@ -422,8 +420,8 @@ TEST_F(Files, ClosedAndWrongHandlesAreRefused) {
     ASSERT_NE(closed, INVALID_HANDLE_VALUE);
     ASSERT_TRUE(CloseHandle(closed));
     WIN32_FIND_DATAW data{};
-    Handle search(FindFirstFileW(u"\\*", &data));
-    ASSERT_TRUE(search.Valid());
+    kernel::ScopedFind search(FindFirstFileW(u"\\*", &data));
+    ASSERT_TRUE(search.IsOpen());
 
     for (HANDLE bad : {closed, search.Get(), static_cast<HANDLE>(nullptr), INVALID_HANDLE_VALUE}) {
         char buffer[4];

@@ -17,6 +17,7 @@
 #include "kernel/Files.h"
 #include "kernel/Handles.h"
 #include "kernel/Mapping.h"
+#include "kernel/Scoped.h"
 #include "testing/DeviceRootTest.h"
 
 namespace filestest {
@@ -27,32 +28,13 @@ protected:
     const std::filesystem::path& RootFolder() const { return m_root.Path(); }
 };
 
-// Closes a handle at the end of a scope.
-class Handle {
-public:
-    explicit Handle(HANDLE handle = INVALID_HANDLE_VALUE) : m_handle(handle) {}
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    ~Handle() { Reset(); }
-    HANDLE Get() const { return m_handle; }
-    bool Valid() const { return m_handle != INVALID_HANDLE_VALUE && m_handle != nullptr; }
-    void Reset() {
-        if (Valid())
-            CloseHandle(m_handle);
-        m_handle = INVALID_HANDLE_VALUE;
-    }
-
-private:
-    HANDLE m_handle;
-};
-
 inline HANDLE Open(const char16_t* path, DWORD access, DWORD share, DWORD disposition, DWORD attributes = 0) {
     return CreateFileW(path, access, share, nullptr, disposition, attributes, nullptr);
 }
 
 inline bool WriteWhole(const char16_t* path, const std::string& content) {
-    Handle file(Open(path, GENERIC_WRITE, 0, CREATE_ALWAYS));
-    if (!file.Valid())
+    kernel::ScopedHandle file(Open(path, GENERIC_WRITE, 0, CREATE_ALWAYS));
+    if (!file.IsOpen())
         return false;
     DWORD written = 0;
     return WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
@@ -61,8 +43,8 @@ inline bool WriteWhole(const char16_t* path, const std::string& content) {
 
 // The whole content, or "<error N>" when the file cannot be read.
 inline std::string ReadWhole(const char16_t* path) {
-    Handle file(Open(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING));
-    if (!file.Valid())
+    kernel::ScopedHandle file(Open(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING));
+    if (!file.IsOpen())
         return "<error " + std::to_string(GetLastError()) + ">";
     std::string content;
     char buffer[4096];

@@ -5,8 +5,6 @@
 #include "FilesTestSupport.h"
 
 namespace {
-
-using filestest::Handle;
 using filestest::Open;
 using filestest::WriteWhole;
 
@@ -76,25 +74,25 @@ TEST_F(Searches, WildcardsMatchCaseInsensitively) {
 
 TEST_F(Searches, TheFindRecordDescribesTheEntry) {
     {
-        Handle big(Open(u"\\f\\big.bin", GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN));
+        kernel::ScopedHandle big(Open(u"\\f\\big.bin", GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN));
         LONG high = 1;
         ASSERT_EQ(SetFilePointer(big.Get(), 5, &high, FILE_BEGIN), 5u);
         ASSERT_TRUE(SetEndOfFile(big.Get()));
     }
     WIN32_FIND_DATAW data{};
-    Handle search(FindFirstFileW(u"\\f\\BIG.BIN", &data));
-    ASSERT_TRUE(search.Valid());
+    kernel::ScopedFind search(FindFirstFileW(u"\\f\\BIG.BIN", &data));
+    ASSERT_TRUE(search.IsOpen());
     EXPECT_EQ(std::u16string(data.cFileName), u"big.bin");
     EXPECT_EQ(data.dwFileAttributes, static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
     EXPECT_EQ(data.nFileSizeHigh, 1u);
     EXPECT_EQ(data.nFileSizeLow, 5u);
 
-    Handle folder(FindFirstFileW(u"\\f\\sub", &data));
-    ASSERT_TRUE(folder.Valid());
+    kernel::ScopedFind folder(FindFirstFileW(u"\\f\\sub", &data));
+    ASSERT_TRUE(folder.IsOpen());
     EXPECT_EQ(data.dwFileAttributes, static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
     EXPECT_EQ(data.nFileSizeLow, 0u);
-    Handle file(FindFirstFileW(u"\\f\\alpha.txt", &data));
-    ASSERT_TRUE(file.Valid());
+    kernel::ScopedFind file(FindFirstFileW(u"\\f\\alpha.txt", &data));
+    ASSERT_TRUE(file.IsOpen());
     EXPECT_EQ(data.dwFileAttributes, static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL));
     EXPECT_EQ(data.nFileSizeLow, 5u);
 
@@ -114,7 +112,7 @@ TEST_F(Searches, SearchHandlesAreCheckedLikeOthers) {
     ASSERT_NE(search, INVALID_HANDLE_VALUE);
     EXPECT_FALSE(FindNextFileW(search, nullptr));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-    Handle file(Open(u"\\f\\alpha.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
+    kernel::ScopedHandle file(Open(u"\\f\\alpha.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
     EXPECT_FALSE(FindNextFileW(file.Get(), &data));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
     EXPECT_FALSE(FindClose(file.Get()));

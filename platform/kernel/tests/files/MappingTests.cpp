@@ -6,8 +6,6 @@
 #include "FilesTestSupport.h"
 
 namespace {
-
-using filestest::Handle;
 using filestest::InChildProcess;
 using filestest::Open;
 using filestest::ReadWhole;
@@ -20,10 +18,11 @@ HANDLE OpenForMapping(const char16_t* path, DWORD access, DWORD share, DWORD dis
 }
 
 TEST_F(Mappings, AFlushedViewIsWhatReadersAndOtherProcessesRead) {
-    Handle file(OpenForMapping(u"\\disk.img", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS));
-    ASSERT_TRUE(file.Valid());
-    Handle mapping(CreateFileMappingW(file.Get(), nullptr, PAGE_READWRITE, 0, 8192, nullptr));
-    ASSERT_TRUE(mapping.Valid());
+    kernel::ScopedHandle file(
+        OpenForMapping(u"\\disk.img", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS));
+    ASSERT_TRUE(file.IsOpen());
+    kernel::ScopedHandle mapping(CreateFileMappingW(file.Get(), nullptr, PAGE_READWRITE, 0, 8192, nullptr));
+    ASSERT_TRUE(mapping.IsOpen());
     auto* view = static_cast<unsigned char*>(MapViewOfFile(mapping.Get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
     ASSERT_NE(view, nullptr);
     for (int i = 0; i < 8192; ++i)
@@ -52,9 +51,9 @@ TEST_F(Mappings, AFlushedViewIsWhatReadersAndOtherProcessesRead) {
 
 TEST_F(Mappings, AMappingLargerThanTheFileGrowsItWithZeros) {
     ASSERT_TRUE(WriteWhole(u"\\small.bin", "abc"));
-    Handle file(OpenForMapping(u"\\small.bin", GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING));
-    Handle mapping(CreateFileMappingW(file.Get(), nullptr, PAGE_READWRITE, 0, 100000, nullptr));
-    ASSERT_TRUE(mapping.Valid());
+    kernel::ScopedHandle file(OpenForMapping(u"\\small.bin", GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING));
+    kernel::ScopedHandle mapping(CreateFileMappingW(file.Get(), nullptr, PAGE_READWRITE, 0, 100000, nullptr));
+    ASSERT_TRUE(mapping.IsOpen());
     DWORD high = 9;
     EXPECT_EQ(GetFileSize(file.Get(), &high), 100000u);
     EXPECT_EQ(high, 0u);
@@ -64,8 +63,8 @@ TEST_F(Mappings, AMappingLargerThanTheFileGrowsItWithZeros) {
     EXPECT_EQ(std::string(view + 3, 99997), std::string(99997, '\0'));
     EXPECT_TRUE(UnmapViewOfFile(view));
     // Size 0 maps the file as it is now.
-    Handle whole(CreateFileMappingW(file.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
-    ASSERT_TRUE(whole.Valid());
+    kernel::ScopedHandle whole(CreateFileMappingW(file.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    ASSERT_TRUE(whole.IsOpen());
     void* all = MapViewOfFile(whole.Get(), FILE_MAP_READ, 0, 65536, 0);
     ASSERT_NE(all, nullptr);
     EXPECT_EQ(MapViewOfFile(whole.Get(), FILE_MAP_READ, 0, 0, 100001), nullptr);
@@ -110,19 +109,19 @@ TEST_F(Mappings, AMappingOutlivesItsHandlesAndKeepsTheFileInUse) {
 }
 
 TEST_F(Mappings, AMappedFileIsNotCutBelowTheMapping) {
-    Handle file(OpenForMapping(u"\\m.bin", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               CREATE_NEW));
-    Handle mapping(CreateFileMappingW(file.Get(), nullptr, PAGE_READWRITE, 0, 8192, nullptr));
-    ASSERT_TRUE(mapping.Valid());
+    kernel::ScopedHandle file(OpenForMapping(u"\\m.bin", GENERIC_READ | GENERIC_WRITE,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE, CREATE_NEW));
+    kernel::ScopedHandle mapping(CreateFileMappingW(file.Get(), nullptr, PAGE_READWRITE, 0, 8192, nullptr));
+    ASSERT_TRUE(mapping.IsOpen());
     auto* view = static_cast<char*>(MapViewOfFile(mapping.Get(), FILE_MAP_ALL_ACCESS, 0, 0, 0));
     ASSERT_NE(view, nullptr);
     ASSERT_EQ(SetFilePointer(file.Get(), 100, nullptr, FILE_BEGIN), 100u);
     EXPECT_FALSE(SetEndOfFile(file.Get()));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_USER_MAPPED_FILE));
     // Neither through another handle, nor by replacing the file.
-    Handle other(
+    kernel::ScopedHandle other(
         Open(u"\\m.bin", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING));
-    ASSERT_TRUE(other.Valid());
+    ASSERT_TRUE(other.IsOpen());
     EXPECT_FALSE(SetEndOfFile(other.Get()));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_USER_MAPPED_FILE));
     EXPECT_EQ(Open(u"\\m.bin", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, CREATE_ALWAYS),
@@ -140,11 +139,11 @@ TEST_F(Mappings, AMappedFileIsNotCutBelowTheMapping) {
 
 TEST_F(Mappings, RefusalsGiveErrorCodes) {
     ASSERT_TRUE(WriteWhole(u"\\r.bin", std::string(1000, 'r')));
-    Handle empty(OpenForMapping(u"\\empty.bin", GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW));
+    kernel::ScopedHandle empty(OpenForMapping(u"\\empty.bin", GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW));
     EXPECT_EQ(CreateFileMappingW(empty.Get(), nullptr, PAGE_READWRITE, 0, 0, nullptr), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_INVALID));
 
-    Handle reader(OpenForMapping(u"\\r.bin", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
+    kernel::ScopedHandle reader(OpenForMapping(u"\\r.bin", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
     EXPECT_EQ(CreateFileMappingW(reader.Get(), nullptr, PAGE_READWRITE, 0, 0, nullptr), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     EXPECT_EQ(CreateFileMappingW(reader.Get(), nullptr, PAGE_READONLY, 0, 5000, nullptr), nullptr);
@@ -158,8 +157,8 @@ TEST_F(Mappings, RefusalsGiveErrorCodes) {
     EXPECT_EQ(CreateFileMappingW(nullptr, nullptr, PAGE_READWRITE, 0, 4096, nullptr), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
 
-    Handle mapping(CreateFileMappingW(reader.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
-    ASSERT_TRUE(mapping.Valid());
+    kernel::ScopedHandle mapping(CreateFileMappingW(reader.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    ASSERT_TRUE(mapping.IsOpen());
     struct ViewCase {
         HANDLE handle;
         DWORD access, offset;

@@ -5,8 +5,6 @@
 #include "FilesTestSupport.h"
 
 namespace {
-
-using filestest::Handle;
 using filestest::Open;
 using filestest::ReadWhole;
 using filestest::WriteWhole;
@@ -27,8 +25,8 @@ TEST_F(DevicePaths, ResolveCaseInsensitivelyAndKeepTheCaseGiven) {
     // Writing through another spelling reaches the same file and keeps its name.
     ASSERT_TRUE(WriteWhole(u"\\PROGRAM FILES\\FERROVANE\\DATA.txt", "three"));
     WIN32_FIND_DATAW data{};
-    Handle search(FindFirstFileW(u"\\program files\\ferrovane\\*", &data));
-    ASSERT_TRUE(search.Valid());
+    kernel::ScopedFind search(FindFirstFileW(u"\\program files\\ferrovane\\*", &data));
+    ASSERT_TRUE(search.IsOpen());
     EXPECT_EQ(std::u16string(data.cFileName), u"Data.TXT");
     EXPECT_FALSE(FindNextFileW(search.Get(), &data));
     EXPECT_EQ(ReadWhole(u"\\Program Files\\Ferrovane\\Data.TXT"), "three");
@@ -155,8 +153,8 @@ TEST_F(DevicePaths, HostNamesThatAreNoDeviceNamesStayInvisible) {
                             "utf8")
         << "x";
     WIN32_FIND_DATAW data{};
-    Handle search(FindFirstFileW(u"\\*", &data));
-    ASSERT_TRUE(search.Valid());
+    kernel::ScopedFind search(FindFirstFileW(u"\\*", &data));
+    ASSERT_TRUE(search.IsOpen());
     EXPECT_EQ(std::u16string(data.cFileName), u"plain.txt");
     EXPECT_FALSE(FindNextFileW(search.Get(), &data));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_FILES));

@@ -3,8 +3,6 @@
 #include "FilesTestSupport.h"
 
 namespace {
-
-using filestest::Handle;
 using filestest::InChildProcess;
 using filestest::Open;
 using filestest::ReadWhole;
@@ -41,22 +39,22 @@ TEST_F(ShareModes, ASecondOpenMustFitTheFirstOnesSharing) {
     for (const ShareCase& c : cases) {
         SCOPED_TRACE(testing::Message() << c.firstAccess << "/" << c.firstShare << " then " << c.secondAccess
                                         << "/" << c.secondShare);
-        Handle first(Open(u"\\shared.txt", c.firstAccess, c.firstShare, OPEN_EXISTING));
-        ASSERT_TRUE(first.Valid());
-        Handle second(Open(u"\\SHARED.TXT", c.secondAccess, c.secondShare, OPEN_EXISTING));
-        EXPECT_EQ(second.Valid(), c.secondOpens);
+        kernel::ScopedHandle first(Open(u"\\shared.txt", c.firstAccess, c.firstShare, OPEN_EXISTING));
+        ASSERT_TRUE(first.IsOpen());
+        kernel::ScopedHandle second(Open(u"\\SHARED.TXT", c.secondAccess, c.secondShare, OPEN_EXISTING));
+        EXPECT_EQ(second.IsOpen(), c.secondOpens);
         if (!c.secondOpens) {
             EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
             first.Reset();
-            Handle again(Open(u"\\shared.txt", c.secondAccess, c.secondShare, OPEN_EXISTING));
-            EXPECT_TRUE(again.Valid()) << "the refusal outlived the first handle";
+            kernel::ScopedHandle again(Open(u"\\shared.txt", c.secondAccess, c.secondShare, OPEN_EXISTING));
+            EXPECT_TRUE(again.IsOpen()) << "the refusal outlived the first handle";
         }
     }
 }
 
 TEST_F(ShareModes, ARefusedReplaceLeavesTheContent) {
-    Handle holder(Open(u"\\shared.txt", R, SR, OPEN_EXISTING));
-    ASSERT_TRUE(holder.Valid());
+    kernel::ScopedHandle holder(Open(u"\\shared.txt", R, SR, OPEN_EXISTING));
+    ASSERT_TRUE(holder.IsOpen());
     EXPECT_EQ(Open(u"\\shared.txt", W, SR | SW, CREATE_ALWAYS), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     EXPECT_EQ(Open(u"\\shared.txt", W, SR | SW, TRUNCATE_EXISTING), INVALID_HANDLE_VALUE);
@@ -66,8 +64,8 @@ TEST_F(ShareModes, ARefusedReplaceLeavesTheContent) {
 
 TEST_F(ShareModes, AnOpenFileCannotBeDeletedOrMoved) {
     {
-        Handle query(Open(u"\\shared.txt", 0, SR | SW, OPEN_EXISTING));
-        ASSERT_TRUE(query.Valid());
+        kernel::ScopedHandle query(Open(u"\\shared.txt", 0, SR | SW, OPEN_EXISTING));
+        ASSERT_TRUE(query.IsOpen());
         EXPECT_FALSE(DeleteFileW(u"\\shared.txt"));
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
         EXPECT_FALSE(MoveFileW(u"\\shared.txt", u"\\moved.txt"));
@@ -102,8 +100,8 @@ struct Channel {
 };
 
 TEST_F(ShareModes, AnotherProcessSeesTheSameRefusals) {
-    Handle exclusive(Open(u"\\shared.txt", R | W, 0, OPEN_EXISTING));
-    ASSERT_TRUE(exclusive.Valid());
+    kernel::ScopedHandle exclusive(Open(u"\\shared.txt", R | W, 0, OPEN_EXISTING));
+    ASSERT_TRUE(exclusive.IsOpen());
     const int status = InChildProcess([] {
         HANDLE other = Open(u"\\shared.txt", R, SR | SW, OPEN_EXISTING);
         if (other != INVALID_HANDLE_VALUE)
@@ -139,8 +137,8 @@ TEST_F(ShareModes, AChildsOpensRefuseTheParentUntilItEnds) {
     channel.Go();
     int status = 0;
     ::waitpid(child, &status, 0);
-    Handle after(Open(u"\\shared.txt", R | W, 0, OPEN_EXISTING));
-    EXPECT_TRUE(after.Valid()) << "the dead child's share locks were not released";
+    kernel::ScopedHandle after(Open(u"\\shared.txt", R | W, 0, OPEN_EXISTING));
+    EXPECT_TRUE(after.IsOpen()) << "the dead child's share locks were not released";
 }
 
 } // namespace

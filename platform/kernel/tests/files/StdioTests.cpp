@@ -7,8 +7,6 @@
 #include "kernel/Stdio.h"
 
 namespace {
-
-using filestest::Handle;
 using filestest::Open;
 using filestest::ReadWhole;
 using filestest::WriteWhole;
@@ -188,15 +186,16 @@ TEST_F(Streams, StreamsTakePartInShareModes) {
     FILE* stream = _wfopen(u"\\s.txt", u"r");
     ASSERT_NE(stream, nullptr);
     // Streams share reading and writing, so they refuse only opens that will not share.
-    Handle sharing(Open(u"\\s.txt", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING));
-    EXPECT_TRUE(sharing.Valid());
+    kernel::ScopedHandle sharing(
+        Open(u"\\s.txt", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING));
+    EXPECT_TRUE(sharing.IsOpen());
     EXPECT_EQ(Open(u"\\s.txt", GENERIC_READ, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     std::fclose(stream);
     sharing.Reset();
 
-    Handle exclusive(Open(u"\\s.txt", GENERIC_READ, 0, OPEN_EXISTING));
-    ASSERT_TRUE(exclusive.Valid());
+    kernel::ScopedHandle exclusive(Open(u"\\s.txt", GENERIC_READ, 0, OPEN_EXISTING));
+    ASSERT_TRUE(exclusive.IsOpen());
     errno = 0;
     EXPECT_EQ(_wfopen(u"\\s.txt", u"r"), nullptr);
     EXPECT_EQ(errno, EACCES);

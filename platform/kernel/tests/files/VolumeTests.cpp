@@ -16,7 +16,6 @@
 namespace {
 
 using filestest::FakeVolume;
-using filestest::Handle;
 using filestest::Open;
 using filestest::ReadWhole;
 using filestest::WriteWhole;
@@ -37,9 +36,9 @@ protected:
 
     std::vector<std::u16string> Names(const char16_t* pattern) {
         WIN32_FIND_DATAW data{};
-        Handle search(FindFirstFileW(pattern, &data));
+        kernel::ScopedFind search(FindFirstFileW(pattern, &data));
         std::vector<std::u16string> names;
-        if (!search.Valid())
+        if (!search.IsOpen())
             return names;
         do
             names.emplace_back(data.cFileName);
@@ -60,8 +59,8 @@ TEST_F(Volumes, PathsBelowTheMountFolderGoToTheVolume) {
     // The mount folder is a folder of its parent, found by a relative name too.
     EXPECT_EQ(Names(u"\\*"), (std::vector<std::u16string>{u"Encrypted Folder", u"host.txt"}));
     WIN32_FIND_DATAW data{};
-    Handle folder(FindFirstFileW(u"Encrypted Folder", &data));
-    ASSERT_TRUE(folder.Valid());
+    kernel::ScopedFind folder(FindFirstFileW(u"Encrypted Folder", &data));
+    ASSERT_TRUE(folder.IsOpen());
     EXPECT_EQ(data.dwFileAttributes, static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_TEMPORARY));
     EXPECT_EQ(GetFileAttributesW(u"\\encrypted folder"),
               static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_TEMPORARY));
@@ -203,16 +202,17 @@ TEST_F(Volumes, TheMountFolderItselfIsProtected) {
     DWORD error = 0;
     EXPECT_FALSE(kernel::DeviceToHostPath(u"\\Encrypted Folder\\x.txt", &error).has_value());
     EXPECT_EQ(error, static_cast<DWORD>(ERROR_NOT_SUPPORTED));
-    Handle file(CreateFileForMappingW(u"\\Encrypted Folder\\disk.img", GENERIC_READ | GENERIC_WRITE, 0,
-                                      nullptr, CREATE_NEW, 0, nullptr));
-    ASSERT_TRUE(file.Valid());
+    kernel::ScopedHandle file(CreateFileForMappingW(
+        u"\\Encrypted Folder\\disk.img", GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    ASSERT_TRUE(file.IsOpen());
     EXPECT_EQ(CreateFileMappingW(file.Get(), nullptr, PAGE_READWRITE, 0, 4096, nullptr), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
 }
 
 TEST_F(Volumes, ShareModesHoldOnAVolume) {
-    Handle exclusive(Open(u"\\Encrypted Folder\\a.txt", GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW));
-    ASSERT_TRUE(exclusive.Valid());
+    kernel::ScopedHandle exclusive(
+        Open(u"\\Encrypted Folder\\a.txt", GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW));
+    ASSERT_TRUE(exclusive.IsOpen());
     EXPECT_EQ(
         Open(u"\\ENCRYPTED FOLDER\\A.TXT", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING),
         INVALID_HANDLE_VALUE);
@@ -223,9 +223,11 @@ TEST_F(Volumes, ShareModesHoldOnAVolume) {
     EXPECT_FALSE(MoveFileW(u"\\Encrypted Folder\\a.txt", u"\\Encrypted Folder\\b.txt"));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     exclusive.Reset();
-    Handle reader(Open(u"\\Encrypted Folder\\a.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
-    Handle second(Open(u"\\Encrypted Folder\\a.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
-    EXPECT_TRUE(second.Valid());
+    kernel::ScopedHandle reader(
+        Open(u"\\Encrypted Folder\\a.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
+    kernel::ScopedHandle second(
+        Open(u"\\Encrypted Folder\\a.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
+    EXPECT_TRUE(second.IsOpen());
     reader.Reset();
     second.Reset();
     EXPECT_TRUE(DeleteFileW(u"\\Encrypted Folder\\a.txt"));
@@ -246,7 +248,7 @@ TEST_F(Volumes, FilesMoveBetweenVolumesFoldersDoNot) {
 
     // A source that cannot be deleted stays where it was, and the copy goes again.
     {
-        Handle reader(Open(u"\\back.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
+        kernel::ScopedHandle reader(Open(u"\\back.txt", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
         EXPECT_FALSE(MoveFileW(u"\\back.txt", u"\\Encrypted Folder\\again.txt"));
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     }

@@ -142,6 +142,8 @@ private:
 };
 
 POINT PointFromLParam(LPARAM lParam);
+// A press of the stylus: a tap of its own, or the second tap of a double tap (WM_LBUTTONDBLCLK).
+enum class Tap { Single, Double };
 bool IsShiftDown();
 bool IsControlDown();
 bool IsAltDown();

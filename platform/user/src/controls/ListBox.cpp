@@ -46,8 +46,7 @@ ListBox* ListBox::OfComboList(HWND hwnd) {
 LRESULT ListBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
-        ApplyIntegralHeight(nullptr);
-        UpdateScrollBar();
+        OnCreate();
         return 0;
     case WM_WINDOWPOSCHANGING:
         ApplyIntegralHeight(reinterpret_cast<WINDOWPOS*>(lParam));
@@ -56,71 +55,37 @@ LRESULT ListBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         ScrollTo(m_top);
         return 0;
     case WM_SETFONT:
-        m_font = reinterpret_cast<HFONT>(wParam);
-        m_itemHeight = std::min(kMaxItemHeight, FontLineHeight(m_font));
-        ApplyIntegralHeight(nullptr);
-        ScrollTo(m_top);
-        if (lParam)
-            Repaint();
+        OnSetFont(reinterpret_cast<HFONT>(wParam), lParam);
         return 0;
     case WM_GETDLGCODE:
         return DLGC_WANTARROWS | DLGC_WANTCHARS;
     case WM_SETFOCUS:
-        m_focus = true;
-        Repaint();
-        if (Notifies())
-            Notify(LBN_SETFOCUS);
+        OnSetFocus();
         return 0;
     case WM_KILLFOCUS:
-        m_focus = false;
-        Repaint();
-        if (Notifies())
-            Notify(LBN_KILLFOCUS);
+        OnKillFocus();
         return 0;
     case WM_ENABLE:
     case WM_STYLECHANGED:
-        UpdateScrollBar();
-        Repaint();
+        OnLookChanged();
         return 0;
     case WM_LBUTTONDOWN:
+        OnLButtonDown(PointFromLParam(lParam), Tap::Single);
+        return 0;
     case WM_LBUTTONDBLCLK:
-        if (m_combo)
-            OnComboPress(PointFromLParam(lParam));
-        else
-            OnPress(PointFromLParam(lParam), message == WM_LBUTTONDBLCLK);
+        OnLButtonDown(PointFromLParam(lParam), Tap::Double);
         return 0;
     case WM_MOUSEMOVE:
-        if (m_bar.Tracking())
-            m_bar.Move(PointFromLParam(lParam));
-        else if (m_combo)
-            OnComboDrag(PointFromLParam(lParam), wParam);
-        else
-            OnDrag(PointFromLParam(lParam));
+        OnMouseMove(PointFromLParam(lParam), wParam);
         return 0;
     case WM_LBUTTONUP:
-        if (m_bar.Tracking()) {
-            m_bar.Release(PointFromLParam(lParam));
-            // The drop-down list keeps the stylus while it is down.
-            if (m_combo && Alive() && IsWindowVisible(m_hwnd))
-                SetCapture(m_hwnd);
-        } else if (m_combo) {
-            OnComboRelease(PointFromLParam(lParam));
-        } else {
-            OnRelease(PointFromLParam(lParam));
-        }
+        OnLButtonUp(PointFromLParam(lParam));
         return 0;
     case WM_CAPTURECHANGED:
-        if (reinterpret_cast<HWND>(lParam) == m_hwnd)
-            return 0;
-        m_bar.Cancel();
-        m_tracking = false;
-        if (m_combo && IsWindowVisible(m_hwnd))
-            ComboListLostCapture(m_combo);
+        OnCaptureChanged(reinterpret_cast<HWND>(lParam));
         return 0;
     case WM_TIMER:
-        if (!m_bar.Timer(wParam))
-            return DefWindowProcW(m_hwnd, message, wParam, lParam);
-        return 0;
+        return OnTimer(wParam, lParam);
     case WM_KEYDOWN:
         OnKey(static_cast<UINT>(wParam));
         return 0;
@@ -131,54 +96,25 @@ LRESULT ListBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         OnScroll(LOWORD(wParam), HIWORD(wParam));
         return 0;
 
-    case LB_ADDSTRING: {
-        if (!lParam)
-            return LB_ERR;
-        std::u16string_view text(reinterpret_cast<LPCWSTR>(lParam));
-        int index = Count();
-        if (m_sort) {
-            auto after = std::upper_bound(
-                m_items.begin(), m_items.end(), text,
-                [](std::u16string_view t, const Item& item) { return CompareNoCase(t, item.text) < 0; });
-            index = static_cast<int>(after - m_items.begin());
-        }
-        return Insert(index, text);
-    }
-    case LB_INSERTSTRING: {
-        if (!lParam)
-            return LB_ERR;
-        INT_PTR index = static_cast<INT_PTR>(wParam);
-        if (index == -1)
-            index = Count();
-        if (index < 0 || index > Count())
-            return LB_ERR;
-        return Insert(static_cast<int>(index), reinterpret_cast<LPCWSTR>(lParam));
-    }
+    case LB_ADDSTRING:
+        return AddString(reinterpret_cast<LPCWSTR>(lParam));
+    case LB_INSERTSTRING:
+        return InsertString(wParam, reinterpret_cast<LPCWSTR>(lParam));
     case LB_DELETESTRING:
-        return ValidIndex(wParam) ? Delete(static_cast<int>(wParam)) : LB_ERR;
+        return DeleteString(wParam);
     case LB_RESETCONTENT:
         Reset();
         return LB_OKAY;
     case LB_GETCOUNT:
         return Count();
     case LB_GETTEXT:
-        if (!ValidIndex(wParam) || !lParam)
-            return LB_ERR;
-        {
-            const std::u16string& text = m_items[wParam].text;
-            std::copy(text.begin(), text.end(), reinterpret_cast<LPWSTR>(lParam));
-            reinterpret_cast<LPWSTR>(lParam)[text.size()] = 0;
-            return static_cast<LRESULT>(text.size());
-        }
+        return GetText(wParam, reinterpret_cast<LPWSTR>(lParam));
     case LB_GETTEXTLEN:
-        return ValidIndex(wParam) ? static_cast<LRESULT>(m_items[wParam].text.size()) : LB_ERR;
+        return GetTextLen(wParam);
     case LB_GETITEMDATA:
-        return ValidIndex(wParam) ? static_cast<LRESULT>(m_items[wParam].data) : LB_ERR;
+        return GetItemData(wParam);
     case LB_SETITEMDATA:
-        if (!ValidIndex(wParam))
-            return LB_ERR;
-        m_items[wParam].data = static_cast<ULONG_PTR>(lParam);
-        return TRUE;
+        return SetItemData(wParam, lParam);
     case LB_GETCURSEL:
         return GetCurSel();
     case LB_SETCURSEL:
@@ -186,60 +122,215 @@ LRESULT ListBox::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case LB_SETSEL:
         return SetSel(wParam != 0, lParam);
     case LB_GETSEL:
-        return ValidIndex(wParam) ? (IsSelected(static_cast<int>(wParam)) ? 1 : 0) : LB_ERR;
+        return GetSel(wParam);
     case LB_GETSELCOUNT:
-        if (m_selection == Selection::Single)
-            return LB_ERR;
-        return std::count_if(m_items.begin(), m_items.end(), [](const Item& item) { return item.selected; });
-    case LB_GETSELITEMS: {
-        auto* out = reinterpret_cast<int*>(lParam);
-        if (m_selection == Selection::Single || !out)
-            return LB_ERR;
-        size_t written = 0;
-        for (size_t i = 0; i < m_items.size() && written < wParam; ++i)
-            if (m_items[i].selected)
-                out[written++] = static_cast<int>(i);
-        return static_cast<LRESULT>(written);
-    }
+        return GetSelCount();
+    case LB_GETSELITEMS:
+        return GetSelItems(wParam, reinterpret_cast<int*>(lParam));
     case LB_GETCARETINDEX:
         return m_caret;
     case LB_SETTOPINDEX:
-        if (!ValidIndex(wParam))
-            return LB_ERR;
-        ScrollTo(static_cast<int>(wParam));
-        return LB_OKAY;
+        return SetTopIndex(wParam);
     case LB_GETTOPINDEX:
         return m_top;
-    case LB_SETITEMHEIGHT: {
-        int height = LOWORD(lParam);
-        if (height <= 0 || height > kMaxItemHeight)
-            return LB_ERR;
-        m_itemHeight = height;
-        ScrollTo(m_top);
-        Repaint();
-        return LB_OKAY;
-    }
+    case LB_SETITEMHEIGHT:
+        return SetItemHeight(lParam);
     case LB_GETITEMHEIGHT:
         return m_itemHeight;
-    case LB_GETITEMRECT: {
-        auto* rect = reinterpret_cast<RECT*>(lParam);
-        if (!rect || !ValidIndex(wParam))
-            return LB_ERR;
-        RECT area = ItemsArea();
-        int top = (static_cast<int>(wParam) - m_top) * m_itemHeight;
-        *rect = RECT{area.left, top, area.right, top + m_itemHeight};
-        return 1;
-    }
+    case LB_GETITEMRECT:
+        return GetItemRect(wParam, reinterpret_cast<RECT*>(lParam));
     case LB_ITEMFROMPOINT:
         return ItemFromPoint(PointFromLParam(lParam));
     case LB_FINDSTRING:
-        return Find(wParam, reinterpret_cast<LPCWSTR>(lParam), false);
+        return Find(wParam, reinterpret_cast<LPCWSTR>(lParam), Match::Prefix);
     case LB_FINDSTRINGEXACT:
-        return Find(wParam, reinterpret_cast<LPCWSTR>(lParam), true);
+        return Find(wParam, reinterpret_cast<LPCWSTR>(lParam), Match::Exact);
     default:
         return DefWindowProcW(m_hwnd, message, wParam, lParam);
     }
 }
+
+// --- window messages ------------------------------------------------------------------------------
+
+void ListBox::OnCreate() {
+    ApplyIntegralHeight(nullptr);
+    UpdateScrollBar();
+}
+
+void ListBox::OnSetFont(HFONT font, LPARAM redraw) {
+    m_font = font;
+    m_itemHeight = std::min(kMaxItemHeight, FontLineHeight(m_font));
+    ApplyIntegralHeight(nullptr);
+    ScrollTo(m_top);
+    if (redraw)
+        Repaint();
+}
+
+void ListBox::OnSetFocus() {
+    m_focus = true;
+    Repaint();
+    if (Notifies())
+        Notify(LBN_SETFOCUS);
+}
+
+void ListBox::OnKillFocus() {
+    m_focus = false;
+    Repaint();
+    if (Notifies())
+        Notify(LBN_KILLFOCUS);
+}
+
+void ListBox::OnLookChanged() {
+    UpdateScrollBar();
+    Repaint();
+}
+
+void ListBox::OnLButtonDown(POINT client, Tap tap) {
+    if (m_combo)
+        OnComboPress(client);
+    else
+        OnPress(client, tap);
+}
+
+void ListBox::OnMouseMove(POINT client, WPARAM keys) {
+    if (m_bar.Tracking())
+        m_bar.Move(client);
+    else if (m_combo)
+        OnComboDrag(client, keys);
+    else
+        OnDrag(client);
+}
+
+void ListBox::OnLButtonUp(POINT client) {
+    if (m_bar.Tracking()) {
+        m_bar.Release(client);
+        // The drop-down list keeps the stylus while it is down.
+        if (m_combo && Alive() && IsWindowVisible(m_hwnd))
+            SetCapture(m_hwnd);
+    } else if (m_combo) {
+        OnComboRelease(client);
+    } else {
+        OnRelease(client);
+    }
+}
+
+void ListBox::OnCaptureChanged(HWND capture) {
+    if (capture == m_hwnd)
+        return;
+    m_bar.Cancel();
+    m_tracking = false;
+    if (m_combo && IsWindowVisible(m_hwnd))
+        ComboListLostCapture(m_combo);
+}
+
+LRESULT ListBox::OnTimer(WPARAM timer, LPARAM lParam) {
+    if (!m_bar.Timer(timer))
+        return DefWindowProcW(m_hwnd, WM_TIMER, timer, lParam);
+    return 0;
+}
+
+// --- list box messages ----------------------------------------------------------------------------
+
+LRESULT ListBox::AddString(LPCWSTR text) {
+    if (!text)
+        return LB_ERR;
+    std::u16string_view added(text);
+    int index = Count();
+    if (m_sort) {
+        auto after = std::upper_bound(
+            m_items.begin(), m_items.end(), added,
+            [](std::u16string_view t, const Item& item) { return CompareNoCase(t, item.text) < 0; });
+        index = static_cast<int>(after - m_items.begin());
+    }
+    return Insert(index, added);
+}
+
+LRESULT ListBox::InsertString(WPARAM at, LPCWSTR text) {
+    if (!text)
+        return LB_ERR;
+    INT_PTR index = static_cast<INT_PTR>(at);
+    if (index == -1)
+        index = Count();
+    if (index < 0 || index > Count())
+        return LB_ERR;
+    return Insert(static_cast<int>(index), text);
+}
+
+LRESULT ListBox::DeleteString(WPARAM index) {
+    return ValidIndex(index) ? Delete(static_cast<int>(index)) : LB_ERR;
+}
+
+LRESULT ListBox::GetText(WPARAM index, LPWSTR buffer) const {
+    if (!ValidIndex(index) || !buffer)
+        return LB_ERR;
+    const std::u16string& text = m_items[index].text;
+    std::copy(text.begin(), text.end(), buffer);
+    buffer[text.size()] = 0;
+    return static_cast<LRESULT>(text.size());
+}
+
+LRESULT ListBox::GetTextLen(WPARAM index) const {
+    return ValidIndex(index) ? static_cast<LRESULT>(m_items[index].text.size()) : LB_ERR;
+}
+
+LRESULT ListBox::GetItemData(WPARAM index) const {
+    return ValidIndex(index) ? static_cast<LRESULT>(m_items[index].data) : LB_ERR;
+}
+
+LRESULT ListBox::SetItemData(WPARAM index, LPARAM data) {
+    if (!ValidIndex(index))
+        return LB_ERR;
+    m_items[index].data = static_cast<ULONG_PTR>(data);
+    return TRUE;
+}
+
+LRESULT ListBox::GetSel(WPARAM index) const {
+    return ValidIndex(index) ? (IsSelected(static_cast<int>(index)) ? 1 : 0) : LB_ERR;
+}
+
+LRESULT ListBox::GetSelCount() const {
+    if (m_selection == Selection::Single)
+        return LB_ERR;
+    return std::count_if(m_items.begin(), m_items.end(), [](const Item& item) { return item.selected; });
+}
+
+LRESULT ListBox::GetSelItems(WPARAM capacity, int* out) const {
+    if (m_selection == Selection::Single || !out)
+        return LB_ERR;
+    size_t written = 0;
+    for (size_t i = 0; i < m_items.size() && written < capacity; ++i)
+        if (m_items[i].selected)
+            out[written++] = static_cast<int>(i);
+    return static_cast<LRESULT>(written);
+}
+
+LRESULT ListBox::SetTopIndex(WPARAM index) {
+    if (!ValidIndex(index))
+        return LB_ERR;
+    ScrollTo(static_cast<int>(index));
+    return LB_OKAY;
+}
+
+LRESULT ListBox::SetItemHeight(LPARAM lParam) {
+    int height = LOWORD(lParam);
+    if (height <= 0 || height > kMaxItemHeight)
+        return LB_ERR;
+    m_itemHeight = height;
+    ScrollTo(m_top);
+    Repaint();
+    return LB_OKAY;
+}
+
+LRESULT ListBox::GetItemRect(WPARAM index, RECT* rect) const {
+    if (!rect || !ValidIndex(index))
+        return LB_ERR;
+    RECT area = ItemsArea();
+    int top = (static_cast<int>(index) - m_top) * m_itemHeight;
+    *rect = RECT{area.left, top, area.right, top + m_itemHeight};
+    return 1;
+}
+
+// --- layout, items and the selection ------------------------------------------------------------------
 
 void ListBox::Notify(WORD code) {
     NotifyParent(m_hwnd, code);
@@ -408,8 +499,8 @@ void ListBox::ClearSelection() {
         item.selected = false;
 }
 
-void ListBox::SelectRange(int from, int to, bool keepOthers) {
-    if (!keepOthers)
+void ListBox::SelectRange(int from, int to, OtherItems others) {
+    if (others == OtherItems::Clear)
         ClearSelection();
     for (int i = std::min(from, to); i <= std::max(from, to); ++i)
         if (i >= 0 && i < Count())
@@ -457,7 +548,7 @@ LRESULT ListBox::SetSel(bool select, LPARAM index) {
     return LB_OKAY;
 }
 
-LRESULT ListBox::Find(WPARAM start, LPCWSTR text, bool exact) const {
+LRESULT ListBox::Find(WPARAM start, LPCWSTR text, Match match) const {
     if (!text || m_items.empty())
         return LB_ERR;
     std::u16string_view wanted(text);
@@ -466,9 +557,9 @@ LRESULT ListBox::Find(WPARAM start, LPCWSTR text, bool exact) const {
         from = -1;
     for (int k = 1; k <= Count(); ++k) {
         size_t i = static_cast<size_t>((from + k) % Count());
-        bool match =
-            exact ? CompareNoCase(m_items[i].text, wanted) == 0 : StartsWithNoCase(m_items[i].text, wanted);
-        if (match)
+        bool found = match == Match::Exact ? CompareNoCase(m_items[i].text, wanted) == 0
+                                           : StartsWithNoCase(m_items[i].text, wanted);
+        if (found)
             return static_cast<LRESULT>(i);
     }
     return LB_ERR;
@@ -476,7 +567,7 @@ LRESULT ListBox::Find(WPARAM start, LPCWSTR text, bool exact) const {
 
 int ListBox::FindByCharacter(WCHAR c, int after) const {
     LRESULT found =
-        Find(static_cast<WPARAM>(static_cast<INT_PTR>(after)), std::u16string(1, c).c_str(), false);
+        Find(static_cast<WPARAM>(static_cast<INT_PTR>(after)), std::u16string(1, c).c_str(), Match::Prefix);
     return found == LB_ERR ? -1 : static_cast<int>(found);
 }
 
@@ -525,7 +616,7 @@ void ListBox::OnScroll(int code, int thumb) {
 
 // --- the stylus and keys of a list box ------------------------------------------------------------
 
-void ListBox::OnPress(POINT client, bool doubleTap) {
+void ListBox::OnPress(POINT client, Tap tap) {
     if (GetFocus() != m_hwnd) {
         SetFocus(m_hwnd);
         if (!Alive())
@@ -536,7 +627,7 @@ void ListBox::OnPress(POINT client, bool doubleTap) {
     int index = ItemAt(client);
     if (index < 0)
         return;
-    if (doubleTap) {
+    if (tap == Tap::Double) {
         // The first tap chose the item already; the second one only reports itself.
         if (Notifies())
             Notify(LBN_DBLCLK);
@@ -555,12 +646,12 @@ void ListBox::OnPress(POINT client, bool doubleTap) {
         break;
     case Selection::Extended:
         if (IsShiftDown() && m_anchor >= 0) {
-            SelectRange(m_anchor, index, IsControlDown());
+            SelectRange(m_anchor, index, IsControlDown() ? OtherItems::Keep : OtherItems::Clear);
         } else if (IsControlDown()) {
             m_items[static_cast<size_t>(index)].selected = !m_items[static_cast<size_t>(index)].selected;
             m_anchor = index;
         } else {
-            SelectRange(index, index, false);
+            SelectRange(index, index, OtherItems::Clear);
             m_anchor = index;
         }
         m_caret = index;
@@ -590,7 +681,7 @@ void ListBox::OnDrag(POINT client) {
     if (m_selection == Selection::Single) {
         changed = SetCurrent(index);
     } else if (m_selection == Selection::Extended && index != m_caret) {
-        SelectRange(m_anchor, index, false);
+        SelectRange(m_anchor, index, OtherItems::Clear);
         m_caret = index;
         changed = true;
     }
@@ -606,7 +697,7 @@ void ListBox::OnRelease(POINT) {
         ReleaseCapture();
 }
 
-void ListBox::KeyTo(int index, bool toggle) {
+void ListBox::KeyTo(int index, KeyAction action) {
     if (m_items.empty())
         return;
     index = std::clamp(index, 0, Count() - 1);
@@ -617,19 +708,19 @@ void ListBox::KeyTo(int index, bool toggle) {
         break;
     case Selection::Multiple:
         m_caret = index;
-        if (toggle) {
+        if (action == KeyAction::Toggle) {
             m_items[static_cast<size_t>(index)].selected = !m_items[static_cast<size_t>(index)].selected;
             changed = true;
         }
         break;
     case Selection::Extended:
-        if (toggle) {
+        if (action == KeyAction::Toggle) {
             m_items[static_cast<size_t>(index)].selected = !m_items[static_cast<size_t>(index)].selected;
             m_anchor = index;
         } else if (IsShiftDown() && m_anchor >= 0) {
-            SelectRange(m_anchor, index, false);
+            SelectRange(m_anchor, index, OtherItems::Clear);
         } else if (!IsControlDown()) {
-            SelectRange(index, index, false);
+            SelectRange(index, index, OtherItems::Clear);
             m_anchor = index;
         }
         m_caret = index;
@@ -651,26 +742,26 @@ void ListBox::OnKey(UINT key) {
     int from = m_selection == Selection::Single && m_current >= 0 ? m_current : m_caret;
     switch (key) {
     case VK_UP:
-        KeyTo(from - 1, false);
+        KeyTo(from - 1, KeyAction::Move);
         break;
     case VK_DOWN:
-        KeyTo(m_selection == Selection::Single && m_current < 0 ? 0 : from + 1, false);
+        KeyTo(m_selection == Selection::Single && m_current < 0 ? 0 : from + 1, KeyAction::Move);
         break;
     case VK_PRIOR:
-        KeyTo(from - std::max(1, FullyVisible() - 1), false);
+        KeyTo(from - std::max(1, FullyVisible() - 1), KeyAction::Move);
         break;
     case VK_NEXT:
-        KeyTo(from + std::max(1, FullyVisible() - 1), false);
+        KeyTo(from + std::max(1, FullyVisible() - 1), KeyAction::Move);
         break;
     case VK_HOME:
-        KeyTo(0, false);
+        KeyTo(0, KeyAction::Move);
         break;
     case VK_END:
-        KeyTo(Count() - 1, false);
+        KeyTo(Count() - 1, KeyAction::Move);
         break;
     case VK_SPACE:
         if (m_selection == Selection::Multiple || (m_selection == Selection::Extended && IsControlDown()))
-            KeyTo(m_caret, true);
+            KeyTo(m_caret, KeyAction::Toggle);
         break;
     default:
         break;
@@ -683,7 +774,7 @@ void ListBox::OnCharacter(WCHAR c) {
     int from = m_selection == Selection::Single ? m_current : m_caret;
     int found = FindByCharacter(c, from);
     if (found >= 0)
-        KeyTo(found, false);
+        KeyTo(found, KeyAction::Move);
 }
 
 // --- the drop-down list of a combo box ------------------------------------------------------------

@@ -42,6 +42,12 @@ private:
         bool selected = false;
     };
     enum class Selection { Single, Multiple, Extended, None };
+    // How a search compares an item's text with the one looked for.
+    enum class Match { Prefix, Exact };
+    // Whether selecting a range keeps what is selected outside it.
+    enum class OtherItems { Clear, Keep };
+    // What a key does at the item it moves to: moves the caret there, or toggles the item too.
+    enum class KeyAction { Move, Toggle };
 
     bool ValidIndex(WPARAM index) const { return static_cast<INT_PTR>(index) >= 0 && index < m_items.size(); }
     bool Notifies() const { return m_notify && !m_combo; }
@@ -57,28 +63,55 @@ private:
     void EnsureVisible(int index);
     void ApplyIntegralHeight(WINDOWPOS* pos);
 
+    // Window messages.
+    void OnCreate();
+    void OnSetFont(HFONT font, LPARAM redraw);
+    void OnSetFocus();
+    void OnKillFocus();
+    // WM_ENABLE and WM_STYLECHANGED: the bar and the colours follow.
+    void OnLookChanged();
+    void OnLButtonDown(POINT client, Tap tap);
+    void OnMouseMove(POINT client, WPARAM keys);
+    void OnLButtonUp(POINT client);
+    void OnCaptureChanged(HWND capture);
+    LRESULT OnTimer(WPARAM timer, LPARAM lParam);
+    void OnScroll(int code, int thumb);
+    void OnKey(UINT key);
+    void OnCharacter(WCHAR c);
+
+    // List box messages.
+    LRESULT AddString(LPCWSTR text);
+    LRESULT InsertString(WPARAM at, LPCWSTR text);
+    LRESULT DeleteString(WPARAM index);
+    LRESULT GetText(WPARAM index, LPWSTR buffer) const;
+    LRESULT GetTextLen(WPARAM index) const;
+    LRESULT GetItemData(WPARAM index) const;
+    LRESULT SetItemData(WPARAM index, LPARAM data);
+    LRESULT GetCurSel() const;
+    LRESULT SetCurSel(WPARAM index);
+    LRESULT GetSel(WPARAM index) const;
+    LRESULT SetSel(bool select, LPARAM index);
+    LRESULT GetSelCount() const;
+    LRESULT GetSelItems(WPARAM capacity, int* out) const;
+    LRESULT SetTopIndex(WPARAM index);
+    LRESULT SetItemHeight(LPARAM lParam);
+    LRESULT GetItemRect(WPARAM index, RECT* rect) const;
+    LRESULT ItemFromPoint(POINT client) const;
+    LRESULT Find(WPARAM start, LPCWSTR text, Match match) const;
+
     int Insert(int index, std::u16string_view text);
     int Delete(int index);
     void Reset();
     bool SetCurrent(int index);
-    void SelectRange(int from, int to, bool keepOthers);
+    void SelectRange(int from, int to, OtherItems others);
     void ClearSelection();
 
-    LRESULT GetCurSel() const;
-    LRESULT SetCurSel(WPARAM index);
-    LRESULT SetSel(bool select, LPARAM index);
-    LRESULT Find(WPARAM start, LPCWSTR text, bool exact) const;
-    LRESULT ItemFromPoint(POINT client) const;
-    void OnScroll(int code, int thumb);
-
-    void OnPress(POINT client, bool doubleTap);
+    // The stylus and keys of a list box, and of the drop-down list.
+    void OnPress(POINT client, Tap tap);
     void OnDrag(POINT client);
     void OnRelease(POINT client);
-    void OnKey(UINT key);
-    void OnCharacter(WCHAR c);
     // Moves the caret to an item by keyboard, selecting as the selection style says.
-    void KeyTo(int index, bool toggle);
-
+    void KeyTo(int index, KeyAction action);
     void OnComboPress(POINT client);
     void OnComboDrag(POINT client, WPARAM keys);
     void OnComboRelease(POINT client);

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "ControlTest.h"
-#include "Xvfb.h"
 #include "display/Display.h"
+#include "testing/Xvfb.h"
 
 // Xlib's macros collide with names above; it comes last.
 #include <X11/Xlib.h>

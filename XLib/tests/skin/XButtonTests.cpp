@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "../BmpWriter.h"
+#include "BmpWriter.h"
 #include "SkinTestSupport.h"
 #include "XButton.h"
 #include "kernel/Resources.h"

@@ -77,8 +77,13 @@ TEST(ZlibHeader, IsCheckedBeforeAnyDeflateData) {
         uint32_t error;
     };
     const Case cases[] = {
-        {{0x78, 0x01}, kPngOk}, {{0x78, 0x9C}, kPngOk}, {{0x78, 0xDA}, kPngOk}, {{0x78, 0x20}, 26},
-        {{0x88, 0x1C}, 25},     {{0x77, 0x09}, 25},     {{0x78, 0x9D}, 24},
+        {{0x78, 0x01}, kPngOk},
+        {{0x78, 0x9C}, kPngOk},
+        {{0x78, 0xDA}, kPngOk},
+        {{0x78, 0x20}, kZlibPresetDictionary},
+        {{0x88, 0x1C}, kZlibBadMethod},
+        {{0x77, 0x09}, kZlibBadMethod},
+        {{0x78, 0x9D}, kZlibBadHeaderCheck},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.header));
@@ -88,8 +93,8 @@ TEST(ZlibHeader, IsCheckedBeforeAnyDeflateData) {
         EXPECT_EQ(Decompress(stream, out, 4), c.error);
     }
     Bytes out;
-    EXPECT_EQ(Decompress({0x78}, out, 4), 53u);
-    EXPECT_EQ(Decompress({}, out, 4), 53u);
+    EXPECT_EQ(Decompress({0x78}, out, 4), kZlibTooShort);
+    EXPECT_EQ(Decompress({}, out, 4), kZlibTooShort);
 }
 
 TEST(Inflate, EachFailureHasItsNumber) {
@@ -101,7 +106,7 @@ TEST(Inflate, EachFailureHasItsNumber) {
         std::string outputAfter;
     };
     const Case cases[] = {
-        {"symbol past input", [] { return Bytes{0x03}; }, 8, 10, ""},
+        {"symbol past input", [] { return Bytes{0x03}; }, 8, kInflateSymbolPastInput, ""},
         {"code-length code without symbols",
          [] {
              BitWriter w;
@@ -109,7 +114,7 @@ TEST(Inflate, EachFailureHasItsNumber) {
              PutDynamicHeader(w, 257, 1, none, 4);
              return Padded(w);
          },
-         8, 11, ""},
+         8, kInflateInvalidCode, ""},
         {"repeat one past the lengths",
          [] {
              BitWriter w;
@@ -120,7 +125,7 @@ TEST(Inflate, EachFailureHasItsNumber) {
              PutCl(w, 16), w.Put(0, 2);
              return Padded(w);
          },
-         8, 13, ""},
+         8, kInflateRepeatPastEnd, ""},
         {"short zero run one past the lengths",
          [] {
              BitWriter w;
@@ -131,7 +136,7 @@ TEST(Inflate, EachFailureHasItsNumber) {
              PutCl(w, 17), w.Put(0, 3);
              return Padded(w);
          },
-         8, 14, ""},
+         8, kInflateShortZerosPastEnd, ""},
         {"long zero run one past the lengths",
          [] {
              BitWriter w;
@@ -141,7 +146,7 @@ TEST(Inflate, EachFailureHasItsNumber) {
              PutCl(w, 18), w.Put(109, 7);
              return Padded(w);
          },
-         8, 15, ""},
+         8, kInflateLongZerosPastEnd, ""},
         {"repeat with no previous length",
          [] {
              BitWriter w;
@@ -149,7 +154,7 @@ TEST(Inflate, EachFailureHasItsNumber) {
              PutCl(w, 16), w.Put(0, 2);
              return Padded(w);
          },
-         8, 56, ""},
+         8, kInflateRepeatWithoutLength, ""},
         {"over-subscribed code-length code",
          [] {
              BitWriter w;
@@ -158,7 +163,7 @@ TEST(Inflate, EachFailureHasItsNumber) {
              PutDynamicHeader(w, 257, 1, lengths, 4);
              return Padded(w);
          },
-         8, 54, ""},
+         8, kInflateBadCodeLengths, ""},
         {"literal past output",
          [] {
              BitWriter w;
@@ -166,7 +171,7 @@ TEST(Inflate, EachFailureHasItsNumber) {
              w.PutFixedLiteral('a'), w.PutFixedLiteral('b'), w.PutFixedLiteral(256);
              return Padded(w);
          },
-         1, 17, "a"},
+         1, kInflateLiteralPastOutput, "a"},
         {"distance symbol 30",
          [] {
              BitWriter w;
@@ -174,7 +179,7 @@ TEST(Inflate, EachFailureHasItsNumber) {
              w.PutFixedLiteral('a'), w.PutFixedLiteral(257), w.PutFixedDistance(30);
              return Padded(w);
          },
-         8, 18, "a"},
+         8, kInflateBadDistanceSymbol, "a"},
         {"distance symbol 31",
          [] {
              BitWriter w;
@@ -182,7 +187,7 @@ TEST(Inflate, EachFailureHasItsNumber) {
              w.PutFixedLiteral('a'), w.PutFixedLiteral(257), w.PutFixedDistance(31);
              return Padded(w);
          },
-         8, 18, "a"},
+         8, kInflateBadDistanceSymbol, "a"},
         {"copy past output",
          [] {
              BitWriter w;
@@ -190,7 +195,7 @@ TEST(Inflate, EachFailureHasItsNumber) {
              w.PutFixedLiteral('a'), w.PutFixedLiteral(257), w.PutFixedDistance(0), w.PutFixedLiteral(256);
              return Padded(w);
          },
-         3, 19, "aaa"},
+         3, kInflateCopyPastOutput, "aaa"},
         {"distance before the start of the output",
          [] {
              BitWriter w;
@@ -198,23 +203,24 @@ TEST(Inflate, EachFailureHasItsNumber) {
              w.PutFixedLiteral('a'), w.PutFixedLiteral(257), w.PutFixedDistance(1), w.PutFixedLiteral(256);
              return Padded(w);
          },
-         8, 55, "a"},
+         8, kInflateDistanceTooFar, "a"},
         {"block type 3",
          [] {
              return Bytes{0x07, 0, 0, 0};
          },
-         8, 20, ""},
-        {"LEN 5 with NLEN 5", [] { return Bytes{0x01, 5, 0, 5, 0, 'a', 'b', 'c', 'd', 'e'}; }, 8, 21, ""},
-        {"stored byte past output", [] { return Bytes{0x01, 4, 0, 0xFB, 0xFF, 'a', 'b', 'c', 'd'}; }, 3, 22,
-         "abc"},
-        {"stored bytes past input", [] { return Bytes{0x01, 10, 0, 0xF5, 0xFF, 'a', 'b', 'c'}; }, 16, 23,
-         "abc"},
-        {"dynamic header in one byte", [] { return Bytes{0x05}; }, 8, 49, ""},
+         8, kInflateBadBlockType, ""},
+        {"LEN 5 with NLEN 5", [] { return Bytes{0x01, 5, 0, 5, 0, 'a', 'b', 'c', 'd', 'e'}; }, 8,
+         kInflateStoredLengthMismatch, ""},
+        {"stored byte past output", [] { return Bytes{0x01, 4, 0, 0xFB, 0xFF, 'a', 'b', 'c', 'd'}; }, 3,
+         kInflateStoredPastOutput, "abc"},
+        {"stored bytes past input", [] { return Bytes{0x01, 10, 0, 0xF5, 0xFF, 'a', 'b', 'c'}; }, 16,
+         kInflateStoredPastInput, "abc"},
+        {"dynamic header in one byte", [] { return Bytes{0x05}; }, 8, kInflateDynamicHeaderPastInput, ""},
         {"dynamic header in two bytes",
          [] {
              return Bytes{0x05, 0x00};
          },
-         8, 49, ""},
+         8, kInflateDynamicHeaderPastInput, ""},
         {"code-length lengths past input",
          [] {
              BitWriter w;
@@ -224,7 +230,7 @@ TEST(Inflate, EachFailureHasItsNumber) {
              data.resize(4);
              return data;
          },
-         8, 49, ""},
+         8, kInflateDynamicHeaderPastInput, ""},
         {"zero run at the end of the input",
          [] {
              // 40 bits: the header with seven code-length lengths, then code 17 ends on the byte boundary.
@@ -236,7 +242,7 @@ TEST(Inflate, EachFailureHasItsNumber) {
              EXPECT_EQ(w.BitCount(), 40u);
              return w.Data();
          },
-         8, 50, ""},
+         8, kInflateRunBitsPastInput, ""},
         {"zero run bits straddling the end",
          [] {
              BitWriter w;
@@ -247,7 +253,7 @@ TEST(Inflate, EachFailureHasItsNumber) {
              EXPECT_EQ(w.BitCount(), 43u);
              return w.Data();
          },
-         8, 50, ""},
+         8, kInflateRunBitsPastInput, ""},
         {"length at the end of the input",
          [] {
              BitWriter w;
@@ -258,7 +264,7 @@ TEST(Inflate, EachFailureHasItsNumber) {
              EXPECT_EQ(w.BitCount(), 64u);
              return w.Data();
          },
-         16, 51, std::string(6, char(200))},
+         16, kInflateExtraBitsPastInput, std::string(6, char(200))},
         {"length bits straddling the end",
          [] {
              BitWriter w;
@@ -269,7 +275,7 @@ TEST(Inflate, EachFailureHasItsNumber) {
              EXPECT_EQ(w.BitCount(), 55u);
              return w.Data();
          },
-         16, 51, std::string(5, char(200))},
+         16, kInflateExtraBitsPastInput, std::string(5, char(200))},
         {"distance at the end of the input",
          [] {
              BitWriter w;
@@ -278,7 +284,7 @@ TEST(Inflate, EachFailureHasItsNumber) {
              EXPECT_EQ(w.BitCount(), 24u);
              return w.Data();
          },
-         16, 51, std::string(1, char(200))},
+         16, kInflateExtraBitsPastInput, std::string(1, char(200))},
         {"no final block",
          [] {
              BitWriter w;
@@ -289,18 +295,18 @@ TEST(Inflate, EachFailureHasItsNumber) {
              EXPECT_EQ(w.BitCount(), 64u);
              return w.Data();
          },
-         16, 52, std::string(6, char(200))},
+         16, kInflateBlockHeaderPastInput, std::string(6, char(200))},
         {"stored block without LEN and NLEN",
          [] {
              return Bytes{0x01, 0, 0, 0xFF};
          },
-         8, 52, ""},
+         8, kInflateBlockHeaderPastInput, ""},
         {"stored block with nothing after LEN and NLEN",
          [] {
              return Bytes{0x01, 0, 0, 0xFF, 0xFF};
          },
-         8, 52, ""},
-        {"empty input", [] { return Bytes{}; }, 8, 52, ""},
+         8, kInflateBlockHeaderPastInput, ""},
+        {"empty input", [] { return Bytes{}; }, 8, kInflateBlockHeaderPastInput, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -402,7 +408,7 @@ TEST(HuffmanTree, IncompleteAndEmptyCodesFailOnlyOnAMissingCode) {
     EXPECT_EQ(DecodeSymbol(&zero, bitPos, tree, 32, 1), 7u);
     bitPos = 0;
     DecodeSymbol(&one, bitPos, tree, 32, 1);
-    EXPECT_EQ(GetPngError(), 11u);
+    EXPECT_EQ(GetPngError(), kInflateInvalidCode);
 
     uint16_t none[32] = {};
     ResetPngInfo();
@@ -410,12 +416,12 @@ TEST(HuffmanTree, IncompleteAndEmptyCodesFailOnlyOnAMissingCode) {
     ASSERT_EQ(GetPngError(), kPngOk);
     bitPos = 0;
     DecodeSymbol(&zero, bitPos, tree, 32, 1);
-    EXPECT_EQ(GetPngError(), 11u);
-    // Past the input the decode stops with 10 at the first missing bit.
+    EXPECT_EQ(GetPngError(), kInflateInvalidCode);
+    // Past the input the decode stops with kInflateSymbolPastInput at the first missing bit.
     ResetPngInfo();
     bitPos = 8;
     DecodeSymbol(&zero, bitPos, tree, 32, 1);
-    EXPECT_EQ(GetPngError(), 10u);
+    EXPECT_EQ(GetPngError(), kInflateSymbolPastInput);
 }
 
 TEST(HuffmanTree, RefusesLengthsItCannotHoldWithoutWritingOutside) {
@@ -444,7 +450,7 @@ TEST(HuffmanTree, RefusesLengthsItCannotHoldWithoutWritingOutside) {
         std::vector<uint16_t> tree(2 * (n - 1) + 16, 0xABCD);
         ResetPngInfo();
         BuildHuffmanTree(tree.data(), c.lengths.data(), n, c.maxLength);
-        EXPECT_EQ(GetPngError(), 54u);
+        EXPECT_EQ(GetPngError(), kInflateBadCodeLengths);
         for (size_t i = 2 * (n - 1); i < tree.size(); ++i)
             ASSERT_EQ(tree[i], 0xABCD) << "entry " << i;
     }
@@ -542,7 +548,9 @@ TEST(InflateCrossCheck, DecodesWhatZlibMakesAtEveryLevelAndStrategy) {
                 // One byte short: the buffer fills completely, then the block's own number.
                 Bytes shortOut;
                 uint32_t error = Decompress(stream, shortOut, data.size() - 1);
-                ASSERT_TRUE(error == 17 || error == 19 || error == 22) << error;
+                ASSERT_TRUE(error == kInflateLiteralPastOutput || error == kInflateCopyPastOutput ||
+                            error == kInflateStoredPastOutput)
+                    << error;
                 ASSERT_TRUE(std::equal(shortOut.begin(), shortOut.end(), data.begin()));
             }
         }
@@ -576,9 +584,9 @@ TEST(InflateCrossCheck, OneByteShortFailsWithTheNumberOfTheBlockKind) {
         uint32_t error;
     };
     const Case cases[] = {
-        {"stored", TextLike(random, 3000), 0, Z_DEFAULT_STRATEGY, 22},
-        {"literals only", TextLike(random, 3000), 6, Z_HUFFMAN_ONLY, 17},
-        {"ends in a match", Text(repeated), 6, Z_DEFAULT_STRATEGY, 19},
+        {"stored", TextLike(random, 3000), 0, Z_DEFAULT_STRATEGY, kInflateStoredPastOutput},
+        {"literals only", TextLike(random, 3000), 6, Z_HUFFMAN_ONLY, kInflateLiteralPastOutput},
+        {"ends in a match", Text(repeated), 6, Z_DEFAULT_STRATEGY, kInflateCopyPastOutput},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

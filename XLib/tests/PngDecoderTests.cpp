@@ -95,168 +95,169 @@ TEST(PngDecoder, EachFailureHasItsNumber) {
         uint32_t error;
     };
     const Case cases[] = {
-        {"28 bytes", [&] { return Bytes(good.begin(), good.begin() + 28); }, 27},
+        {"28 bytes", [&] { return Bytes(good.begin(), good.begin() + 28); }, kPngTooShort},
         {"wrong first byte",
          [&] {
              Bytes f = good;
              f[0] = 0x88;
              return f;
          },
-         28},
+         kPngBadSignature},
         {"first chunk not IHDR",
          [&] {
              Bytes f = good;
              f[15] = 'X';
              return f;
          },
-         29},
-        {"nothing after IHDR", [&] { return Bytes(good.begin(), good.begin() + 33); }, 30},
-        {"no IEND", [&] { return Bytes(good.begin(), good.end() - 12); }, 30},
+         kPngNoIhdr},
+        {"nothing after IHDR", [&] { return Bytes(good.begin(), good.begin() + 33); }, kPngNoChunkHeader},
+        {"no IEND", [&] { return Bytes(good.begin(), good.end() - 12); }, kPngNoChunkHeader},
         {"colour type 5",
          [] {
              return MakePng(1, 1, 8, 5, {0, 0});
          },
-         31},
+         kPngBadColorType},
         {"compression method 1",
          [] {
              return Concat({PngStart(1, 1, 8, 0, 0, 1), PngChunk("IEND", {})});
          },
-         32},
+         kPngBadCompressionMethod},
         {"filter method 1",
          [] {
              return Concat({PngStart(1, 1, 8, 0, 0, 0, 1), PngChunk("IEND", {})});
          },
-         33},
+         kPngBadFilterMethod},
         {"interlace method 2",
          [] {
              return Concat({PngStart(1, 1, 8, 0, 2), PngChunk("IEND", {})});
          },
-         34},
+         kPngBadInterlaceMethod},
         {"chunk past the end",
          [&] {
              Bytes f(good.begin(), good.begin() + 33);
              Append(f, {0, 0, 0, 100, 't', 'E', 'X', 't', 1, 2, 3, 4, 5, 6, 7, 8});
              return f;
          },
-         35},
+         kPngChunkPastEnd},
         {"filter type 5",
          [] {
              return MakePng(1, 2, 8, 0, {0, 1, 5, 1});
          },
-         36},
+         kPngBadFilterType},
         {"RGB with 4 bits",
          [] {
              return MakePng(1, 1, 4, 2, {0, 0, 0});
          },
-         37},
+         kPngBadBitDepth},
         {"palette with 16 bits",
          [] {
              return MakePng(1, 1, 16, 3, {0, 0, 0});
          },
-         37},
+         kPngBadBitDepth},
         {"grey with 3 bits",
          [] {
              return MakePng(1, 1, 3, 0, {0, 0});
          },
-         37},
-        {"257 palette entries", [] { return SmallPng(3, Plte(257)); }, 38},
+         kPngBadBitDepth},
+        {"257 palette entries", [] { return SmallPng(3, Plte(257)); }, kPngPaletteTooLarge},
         {"tRNS before PLTE",
          [] {
              return SmallPng(3, Concat({PngChunk("tRNS", {1}), Plte(2)}));
          },
-         39},
+         kPngTransparencyPastPalette},
         {"tRNS longer than the palette",
          [] {
              return SmallPng(3, Concat({Plte(2), PngChunk("tRNS", {1, 2, 3})}));
          },
-         39},
+         kPngTransparencyPastPalette},
         {"grey tRNS of 3 bytes",
          [] {
              return SmallPng(0, PngChunk("tRNS", {0, 1, 2}));
          },
-         40},
+         kPngBadGreyKey},
         {"RGB tRNS of 2 bytes",
          [] {
              return SmallPng(2, PngChunk("tRNS", {0, 1}));
          },
-         41},
+         kPngBadRgbKey},
         {"tRNS in grey with alpha",
          [] {
              return SmallPng(4, PngChunk("tRNS", {0, 1}));
          },
-         42},
+         kPngTransparencyWithAlpha},
         {"tRNS in RGBA",
          [] {
              return SmallPng(6, PngChunk("tRNS", {0, 1, 0, 1, 0, 1}));
          },
-         42},
+         kPngTransparencyWithAlpha},
         {"palette bKGD of 2 bytes",
          [] {
              return SmallPng(3, Concat({Plte(2), PngChunk("bKGD", {0, 1})}));
          },
-         43},
-        {"grey bKGD of 1 byte", [] { return SmallPng(0, PngChunk("bKGD", {1})); }, 44},
-        {"grey-with-alpha bKGD of 6 bytes", [] { return SmallPng(4, PngChunk("bKGD", Bytes(6))); }, 44},
+         kPngBadPaletteBackground},
+        {"grey bKGD of 1 byte", [] { return SmallPng(0, PngChunk("bKGD", {1})); }, kPngBadGreyBackground},
+        {"grey-with-alpha bKGD of 6 bytes", [] { return SmallPng(4, PngChunk("bKGD", Bytes(6))); },
+         kPngBadGreyBackground},
         {"RGB bKGD of 2 bytes",
          [] {
              return SmallPng(2, PngChunk("bKGD", {0, 1}));
          },
-         45},
-        {"RGBA bKGD of 1 byte", [] { return SmallPng(6, PngChunk("bKGD", {1})); }, 45},
-        {"empty file", [] { return Bytes{}; }, 48},
+         kPngBadRgbBackground},
+        {"RGBA bKGD of 1 byte", [] { return SmallPng(6, PngChunk("bKGD", {1})); }, kPngBadRgbBackground},
+        {"empty file", [] { return Bytes{}; }, kPngEmptyInput},
         {"no IDAT",
          [] {
              return Concat({PngStart(1, 1, 8, 0), PngChunk("IEND", {})});
          },
-         53},
+         kZlibTooShort},
         {"IDAT with a bad zlib header",
          [] {
              return Concat(
                  {PngStart(1, 1, 8, 0), PngChunk("IDAT", {0x78, 0x9D, 3, 0}), PngChunk("IEND", {})});
          },
-         24},
+         kZlibBadHeaderCheck},
         {"IDAT too short for the image",
          [] {
              Bytes stream = ZlibCompress({0, 1, 0, 2}, 6, Z_DEFAULT_STRATEGY);
              stream.resize(stream.size() - 6);
              return Concat({PngStart(1, 2, 8, 0), PngChunk("IDAT", stream), PngChunk("IEND", {})});
          },
-         10},
+         kInflateSymbolPastInput},
         {"width 0",
          [] {
              return Concat({PngStart(0, 1, 8, 0), PngChunk("IEND", {})});
          },
-         57},
+         kPngZeroSize},
         {"height 0",
          [] {
              return Concat({PngStart(1, 0, 8, 6), PngChunk("IEND", {})});
          },
-         57},
+         kPngZeroSize},
         {"2^31-1 square",
          [] {
              return Concat({PngStart(0x7FFFFFFF, 0x7FFFFFFF, 16, 6), PngChunk("IEND", {})});
          },
-         58},
+         kPngTooLarge},
         {"2^32-1 wide",
          [] {
              return Concat({PngStart(0xFFFFFFFF, 1, 1, 0), PngChunk("IEND", {})});
          },
-         58},
+         kPngTooLarge},
         {"more than 2^26 pixels",
          [] {
              return Concat({PngStart(8193, 8192, 1, 0), PngChunk("IEND", {})});
          },
-         58},
+         kPngTooLarge},
         {"inflate buffer past the limit",
          [] {
              return Concat({PngStart(1, 1u << 25, 1, 0), PngChunk("IEND", {})});
          },
-         58},
+         kPngTooLarge},
         {"interlace line buffers past the limit",
          [] {
              return Concat({PngStart(1u << 23, 1, 16, 6, 1), PngChunk("IEND", {})});
          },
-         58},
+         kPngTooLarge},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -449,14 +450,14 @@ TEST(PngInfoRecord, KeepsThePreviousImageUntilANewDecodeReachesEachField) {
     ASSERT_EQ(info.keyDefined, 1);
 
     // Empty input touches nothing but the error.
-    ASSERT_EQ(Decode({}, raw), 48u);
+    ASSERT_EQ(Decode({}, raw), kPngEmptyInput);
     EXPECT_EQ(info.keyDefined, 1);
     EXPECT_EQ(GetPngWidth(), 3u);
 
     // A wrong signature: the flags are reset, the header fields stay.
     Bytes notPng = SmallPng(6);
     notPng[1] = 'X';
-    ASSERT_EQ(Decode(notPng, raw), 28u);
+    ASSERT_EQ(Decode(notPng, raw), kPngBadSignature);
     EXPECT_EQ(info.keyDefined, 0);
     EXPECT_EQ(GetPngWidth(), 3u);
     EXPECT_EQ(GetPngHeight(), 2u);
@@ -464,7 +465,7 @@ TEST(PngInfoRecord, KeepsThePreviousImageUntilANewDecodeReachesEachField) {
     // A failure in the chunk walk: the new header is in, channels still the old image's.
     Bytes truncated = SmallPng(6);
     truncated.resize(45);
-    ASSERT_EQ(Decode(truncated, raw), 35u);
+    ASSERT_EQ(Decode(truncated, raw), kPngChunkPastEnd);
     EXPECT_EQ(GetPngWidth(), 2u);
     EXPECT_EQ(info.colorType, 6u);
     EXPECT_EQ(info.channels, 3u);
@@ -616,11 +617,11 @@ TEST(PngConversion, OtherFormatsGiveBlackRowsOfTheImageSize) {
 
 TEST(PngConversion, FailuresLeaveTheOutputEmptyAndTheFlagUnwritten) {
     Converted c = Convert(SmallPng(6, PngChunk("tRNS", Bytes(6))), true);
-    EXPECT_EQ(c.error, 42u);
+    EXPECT_EQ(c.error, kPngTransparencyWithAlpha);
     EXPECT_TRUE(c.output.empty());
     EXPECT_TRUE(c.hasAlpha); // the sentinel
     c = Convert({}, false);
-    EXPECT_EQ(c.error, 48u);
+    EXPECT_EQ(c.error, kPngEmptyInput);
     EXPECT_TRUE(c.output.empty());
 }
 
@@ -629,7 +630,7 @@ TEST(PngConversion, RefusesRowsPastTheLimitAfterADecodeThatFits) {
     Bytes file = Concat({PngStart(8192, 5600, 8, 6),
                          PngChunk("IDAT", ZlibCompress({}, 0, Z_DEFAULT_STRATEGY)), PngChunk("IEND", {})});
     Converted c = Convert(file, false);
-    EXPECT_EQ(c.error, 58u);
+    EXPECT_EQ(c.error, kPngTooLarge);
     EXPECT_TRUE(c.output.empty());
     EXPECT_TRUE(c.hasAlpha);
 }
@@ -640,6 +641,6 @@ TEST(Scanline, RefusesUnknownFilterTypes) {
     for (uint8_t type : {5, 6, 255}) {
         ResetPngInfo();
         UnfilterScanline(out, line, line, ScanlinePosition::Later, 1, type, 4);
-        EXPECT_EQ(GetPngError(), 36u);
+        EXPECT_EQ(GetPngError(), kPngBadFilterType);
     }
 }

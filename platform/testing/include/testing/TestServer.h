@@ -1,5 +1,6 @@
 #pragma once
-// The test server's identifiers and interface, shared by the server and the tests.
+// The identifiers and interface of the COM tests' in-process server (platform/com/tests/TestServer.cpp,
+// the com_test_server library), shared by the server and the suites that install and create it.
 
 #include "com/Automation.h"
 

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <optional>
 
-#include "../PngTestSupport.h"
+#include "PngTestSupport.h"
 #include "crt/Utf8.h"
 #include "kernel/DeviceRoot.h"
 #include "user/DialogTemplate.h"
