@@ -262,6 +262,34 @@ FatResult VolumeImpl::ClusterAt(OpenFile& open, FileNode& node, uint32_t ordinal
     return FatResult::Ok;
 }
 
+FatResult VolumeImpl::RunAt(OpenFile& open, FileNode& node, uint32_t position, uint32_t remaining, Run& run) {
+    const uint32_t clusterBytes = m_layout.bytesPerCluster;
+    uint32_t cluster = 0;
+    FatResult result = ClusterAt(open, node, position / clusterBytes, cluster);
+    if (result != FatResult::Ok)
+        return result;
+    const uint32_t inCluster = position % clusterBytes;
+    uint64_t runBytes = clusterBytes - inCluster;
+    // The walk moves along with the run, so the next run's cluster is one step away.
+    uint32_t runCluster = cluster;
+    while (runBytes < remaining) {
+        uint32_t next = 0;
+        bool chainEnd = false;
+        if ((result = m_fat.Next(runCluster, next, chainEnd)) != FatResult::Ok)
+            return result;
+        if (chainEnd || next != runCluster + 1)
+            break;
+        runCluster = next;
+        ++open.walkOrdinal;
+        open.walkCluster = next;
+        runBytes += clusterBytes;
+    }
+    run.sector = m_layout.ClusterSector(cluster) + inCluster / kSectorSize;
+    run.inSector = inCluster % kSectorSize;
+    run.bytes = static_cast<uint32_t>(std::min<uint64_t>(remaining, runBytes));
+    return FatResult::Ok;
+}
+
 FatResult VolumeImpl::TransferWrite(OpenFile& open, FileNode& node, uint32_t start, const uint8_t* source,
                                     uint32_t length, uint32_t& done) {
     done = 0;
@@ -283,31 +311,13 @@ FatResult VolumeImpl::TransferWrite(OpenFile& open, FileNode& node, uint32_t sta
     uint32_t position = start;
     uint32_t remaining = length;
     while (remaining > 0) {
-        uint32_t ordinal = position / clusterBytes;
-        uint32_t cluster = 0;
-        FatResult result = ClusterAt(open, node, ordinal, cluster);
+        Run run;
+        FatResult result = RunAt(open, node, position, remaining, run);
         if (result != FatResult::Ok)
             return result;
-        // The run of clusters that follow each other on the disk.
-        uint32_t inCluster = position % clusterBytes;
-        uint64_t runBytes = clusterBytes - inCluster;
-        uint32_t runCluster = cluster;
-        while (runBytes < remaining) {
-            uint32_t next = 0;
-            bool chainEnd = false;
-            if ((result = m_fat.Next(runCluster, next, chainEnd)) != FatResult::Ok)
-                return result;
-            if (chainEnd || next != runCluster + 1)
-                break;
-            runCluster = next;
-            ++open.walkOrdinal;
-            open.walkCluster = next;
-            runBytes += clusterBytes;
-        }
-        uint32_t chunk = static_cast<uint32_t>(std::min<uint64_t>(remaining, runBytes));
-        uint32_t sector = m_layout.ClusterSector(cluster) + inCluster / kSectorSize;
-        uint32_t inSector = inCluster % kSectorSize;
-        uint32_t left = chunk;
+        uint32_t sector = run.sector;
+        uint32_t inSector = run.inSector;
+        uint32_t left = run.bytes;
         const uint8_t* from = source != nullptr ? source + (position - start) : nullptr;
         while (left > 0) {
             if (inSector != 0 || left < kSectorSize) {
@@ -342,41 +352,24 @@ FatResult VolumeImpl::TransferWrite(OpenFile& open, FileNode& node, uint32_t sta
                 from += bytes;
             sector += sectors;
         }
-        position += chunk;
-        remaining -= chunk;
+        position += run.bytes;
+        remaining -= run.bytes;
     }
     return grown;
 }
 
 FatResult VolumeImpl::TransferRead(OpenFile& open, FileNode& node, uint32_t start, uint8_t* target,
                                    uint32_t length) {
-    const uint32_t clusterBytes = m_layout.bytesPerCluster;
     uint32_t position = start;
     uint32_t remaining = length;
     while (remaining > 0) {
-        uint32_t cluster = 0;
-        FatResult result = ClusterAt(open, node, position / clusterBytes, cluster);
+        Run run;
+        FatResult result = RunAt(open, node, position, remaining, run);
         if (result != FatResult::Ok)
             return result;
-        uint32_t inCluster = position % clusterBytes;
-        uint64_t runBytes = clusterBytes - inCluster;
-        uint32_t runCluster = cluster;
-        while (runBytes < remaining) {
-            uint32_t next = 0;
-            bool chainEnd = false;
-            if ((result = m_fat.Next(runCluster, next, chainEnd)) != FatResult::Ok)
-                return result;
-            if (chainEnd || next != runCluster + 1)
-                break;
-            runCluster = next;
-            ++open.walkOrdinal;
-            open.walkCluster = next;
-            runBytes += clusterBytes;
-        }
-        uint32_t chunk = static_cast<uint32_t>(std::min<uint64_t>(remaining, runBytes));
-        uint32_t sector = m_layout.ClusterSector(cluster) + inCluster / kSectorSize;
-        uint32_t inSector = inCluster % kSectorSize;
-        uint32_t left = chunk;
+        uint32_t sector = run.sector;
+        uint32_t inSector = run.inSector;
+        uint32_t left = run.bytes;
         uint8_t* to = target + (position - start);
         while (left > 0) {
             if (inSector != 0 || left < kSectorSize) {
@@ -397,8 +390,8 @@ FatResult VolumeImpl::TransferRead(OpenFile& open, FileNode& node, uint32_t star
             to += sectors * kSectorSize;
             sector += sectors;
         }
-        position += chunk;
-        remaining -= chunk;
+        position += run.bytes;
+        remaining -= run.bytes;
     }
     return FatResult::Ok;
 }

@@ -244,6 +244,14 @@ private:
     // FileIo.cpp
     FatResult FindOpen(FatFile file, OpenFile*& open, FileNode*& node);
     FatResult ClusterAt(OpenFile& open, FileNode& node, uint32_t ordinal, uint32_t& cluster);
+    // Where the bytes of the file at position lie on the disk: as many of the next remaining bytes as
+    // clusters that follow each other on the disk hold.
+    struct Run {
+        uint32_t sector = 0;   // the sector that holds the byte at position
+        uint32_t inSector = 0; // the byte's offset in that sector
+        uint32_t bytes = 0;    // at most remaining
+    };
+    FatResult RunAt(OpenFile& open, FileNode& node, uint32_t position, uint32_t remaining, Run& run);
     FatResult LearnChain(FileNode& node);
     // Makes the chain hold at least clusters clusters; DiskFull when it could not, with what it got kept.
     FatResult GrowChain(FileNode& node, uint32_t clusters);
