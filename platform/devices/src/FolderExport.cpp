@@ -1,7 +1,26 @@
-// The life of a shared folder's mount: mounting with libfuse, the session's threads, stopping and
-// unmounting (with fusermount3 where this user may not unmount), and reclaiming a host folder left behind.
+// The life of a FUSE export: mounting the host folder and serving it on the session's threads, unmounting
+// it once the host lets go, and reclaiming a folder that a dead process left behind.
 
 #include "FolderExportServer.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+#include "kernel/Time.h"
 
 extern char** environ;
 

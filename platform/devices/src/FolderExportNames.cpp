@@ -1,17 +1,20 @@
-// The host's side of a shared folder's names, times and errors: UTF-8 names with '/' against the
-// device's UTF-16 names, timespec against FILETIME, errno against the device's error codes.
+// The names, times and error numbers of the FUSE export, between the host and the device.
 
-#include "FolderExportServer.h"
+#include "FolderExportNames.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "crt/Utf8.h"
+#include "kernel/Errors.h"
 
 namespace devices {
 namespace {
 
 constexpr long long kUnixEpochTicks = 116444736000000000LL; // 100 ns units from 1601 to 1970
 constexpr long long kTicksPerSecond = 10000000;
-
-} // namespace
-
-// --- Names ---------------------------------------------------------------------------------------------
 
 // What the device's paths accept as a name: no control characters, none of < > : " / | \ * ?, not "."
 // or "..". A host name with '\' would otherwise reach the volume as two names.
@@ -24,11 +27,39 @@ bool IsDeviceName(std::u16string_view name) {
     return true;
 }
 
-// The folder keeps extended attributes of the user namespace only: no access lists, security labels or
-// trusted attributes.
-bool IsUserAttribute(const char* name) {
-    return std::strncmp(name, "user.", 5) == 0;
+} // namespace
+
+// --- Names ---------------------------------------------------------------------------------------------
+
+int DeviceComponents(std::string_view path, size_t folderUnits, kernel::PathComponents* components) {
+    components->clear();
+    size_t units = folderUnits;
+    std::string_view rest(path);
+    while (!rest.empty()) {
+        const size_t end = rest.find('/');
+        const std::string_view name = rest.substr(0, end);
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+        if (name.empty())
+            continue;
+        if (name.size() > kMaxNameBytes)
+            return -ENAMETOOLONG;
+        std::optional<std::u16string> wide = crt::FromUtf8Exact(name);
+        if (!wide)
+            return -EINVAL;
+        while (!wide->empty() && (wide->back() == u'.' || wide->back() == u' '))
+            wide->pop_back();
+        if (!IsDeviceName(*wide))
+            return -EINVAL;
+        // The device path "\folder\a\b" with its terminator must fit MAX_PATH units.
+        units += 1 + wide->size();
+        if (units >= MAX_PATH)
+            return -ENAMETOOLONG;
+        components->push_back(std::move(*wide));
+    }
+    return 0;
 }
+
+// --- Errors --------------------------------------------------------------------------------------------
 
 int ErrnoOf(DWORD error) {
     switch (error) {
@@ -82,7 +113,6 @@ FILETIME FileTimeOf(ULONGLONG ticks) {
     return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
 }
 
-// A FILETIME of 0 (no valid date on the volume) shows as the host's epoch.
 timespec ToTimespec(const FILETIME& time) {
     const ULONGLONG ticks = TicksOf(time);
     if (ticks == 0 || ticks > static_cast<ULONGLONG>(INT64_MAX))

@@ -1,9 +1,40 @@
-// The FUSE operations of a shared folder, answered over the kernel's volume interface.
+// The FUSE operations of a shared folder: each callback of the session turned into calls of the volume.
 
 #include "FolderExportServer.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "FolderExportNames.h"
+#include "crt/Utf8.h"
+#include "kernel/Errors.h"
+#include "kernel/Files.h"
+#include "kernel/Time.h"
+
 namespace devices {
 namespace {
+
+using kernel::PathComponents;
+using kernel::VolumeEntry;
+
+// The extended attributes in which the object store keeps what a host file system has no place for; a
+// device process reading the folder as host files finds the volume's own values under these names.
+constexpr char kAttributesName[] = "user.ferrovane.attributes";
+constexpr char kCreatedName[] = "user.ferrovane.created";
+constexpr DWORD kStoredAttributes =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+
+// The folder keeps extended attributes of the user namespace only: no access lists, security labels or
+// trusted attributes.
+bool IsUserAttribute(const char* name) {
+    return std::strncmp(name, "user.", 5) == 0;
+}
 
 // Catches what may escape a callback (an allocation that failed): nothing crosses into libfuse.
 template <typename Call>
@@ -39,7 +70,7 @@ void* OnInit(fuse_conn_info* connection, fuse_config* config) {
 
 } // namespace
 
-fuse_operations Operations() {
+fuse_operations FolderExport::Server::Operations() {
     fuse_operations ops{};
     ops.init = OnInit;
     ops.getattr = [](const char* path, struct stat* st, fuse_file_info*) {
@@ -120,34 +151,15 @@ fuse_operations Operations() {
     return ops;
 }
 
-// "/a/b" into device names. Trailing dots and spaces are dropped as FAT drops them, so that a host name
-// finds the entry the volume made of it.
-int FolderExport::Server::Components(const char* path, PathComponents* components) const {
-    components->clear();
-    size_t units = m_folderUnits;
-    std::string_view rest(path);
-    while (!rest.empty()) {
-        const size_t end = rest.find('/');
-        const std::string_view name = rest.substr(0, end);
-        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
-        if (name.empty())
-            continue;
-        if (name.size() > kMaxNameBytes)
-            return -ENAMETOOLONG;
-        std::optional<std::u16string> wide = crt::FromUtf8Exact(name);
-        if (!wide)
-            return -EINVAL;
-        while (!wide->empty() && (wide->back() == u'.' || wide->back() == u' '))
-            wide->pop_back();
-        if (!IsDeviceName(*wide))
-            return -EINVAL;
-        // The device path "\folder\a\b" with its terminator must fit MAX_PATH units.
-        units += 1 + wide->size();
-        if (units >= MAX_PATH)
-            return -ENAMETOOLONG;
-        components->push_back(std::move(*wide));
-    }
-    return 0;
+template <typename Call>
+int FolderExport::Server::OnPath(const char* path, BadName badName, std::optional<int> atRoot,
+                                 Call call) const {
+    PathComponents components;
+    if (int error = DeviceComponents(path, m_folderUnits, &components); error != 0)
+        return error == -EINVAL && badName == BadName::NamesNothing ? -ENOENT : error;
+    if (components.empty() && atRoot)
+        return *atRoot;
+    return call(components);
 }
 
 // The entry a name stands for, as the volume resolves it for every other call: a FAT short name is
@@ -201,49 +213,44 @@ void FolderExport::Server::FillRoot(struct stat* st) const {
 }
 
 int FolderExport::Server::GetAttr(const char* path, struct stat* st) {
-    PathComponents components;
-    if (int error = Components(path, &components); error != 0)
-        return error == -EINVAL ? -ENOENT : error; // a name the device refuses names nothing
-    if (components.empty()) {
-        FillRoot(st);
+    return OnPath(path, BadName::NamesNothing, kActsOnRoot, [&](const PathComponents& components) {
+        if (components.empty()) {
+            FillRoot(st);
+            return 0;
+        }
+        VolumeEntry entry;
+        if (DWORD error = Lookup(components, &entry); error != ERROR_SUCCESS)
+            return -ErrnoOf(error);
+        Fill(entry, st);
         return 0;
-    }
-    VolumeEntry entry;
-    if (DWORD error = Lookup(components, &entry); error != ERROR_SUCCESS)
-        return -ErrnoOf(error);
-    Fill(entry, st);
-    return 0;
+    });
 }
 
 int FolderExport::Server::ReadDir(const char* path, void* buffer, fuse_fill_dir_t fill) {
-    PathComponents components;
-    if (int error = Components(path, &components); error != 0)
-        return error;
-    std::vector<VolumeEntry> entries;
-    if (DWORD error = m_volume->List(components, &entries); error != ERROR_SUCCESS)
-        return -ErrnoOf(error);
-    fill(buffer, ".", nullptr, 0, fuse_fill_dir_flags{});
-    fill(buffer, "..", nullptr, 0, fuse_fill_dir_flags{});
-    for (const VolumeEntry& entry : entries) {
-        std::optional<std::string> name = crt::ToUtf8Exact(entry.name);
-        if (!name)
-            continue; // no host name can carry it
-        struct stat st {};
-        Fill(entry, &st);
-        if (fill(buffer, name->c_str(), &st, 0, fuse_fill_dir_flags{}) != 0)
-            return -ENOMEM;
-    }
-    return 0;
+    return OnPath(path, BadName::Refused, kActsOnRoot, [&](const PathComponents& components) {
+        std::vector<VolumeEntry> entries;
+        if (DWORD error = m_volume->List(components, &entries); error != ERROR_SUCCESS)
+            return -ErrnoOf(error);
+        fill(buffer, ".", nullptr, 0, fuse_fill_dir_flags{});
+        fill(buffer, "..", nullptr, 0, fuse_fill_dir_flags{});
+        for (const VolumeEntry& entry : entries) {
+            std::optional<std::string> name = crt::ToUtf8Exact(entry.name);
+            if (!name)
+                continue; // no host name can carry it
+            struct stat st {};
+            Fill(entry, &st);
+            if (fill(buffer, name->c_str(), &st, 0, fuse_fill_dir_flags{}) != 0)
+                return -ENOMEM;
+        }
+        return 0;
+    });
 }
 
 int FolderExport::Server::OnEntry(const char* path, int errnoAtRoot,
                                   DWORD (kernel::Volume::*call)(const PathComponents&)) {
-    PathComponents components;
-    if (int error = Components(path, &components); error != 0)
-        return error;
-    if (components.empty())
-        return -errnoAtRoot;
-    return -ErrnoOf(Settled([&] { return ((*m_volume).*call)(components); }));
+    return OnPath(path, BadName::Refused, -errnoAtRoot, [&](const PathComponents& components) {
+        return -ErrnoOf(Settled([&] { return ((*m_volume).*call)(components); }));
+    });
 }
 
 int FolderExport::Server::MakeDirectory(const char* path) {
@@ -261,18 +268,16 @@ int FolderExport::Server::RemoveDirectory(const char* path) {
 int FolderExport::Server::Rename(const char* from, const char* to, unsigned int flags) {
     if (flags & ~static_cast<unsigned int>(RENAME_NOREPLACE))
         return -EINVAL; // no exchange, no whiteouts
-    PathComponents source;
-    PathComponents target;
-    if (int error = Components(from, &source); error != 0)
-        return error;
-    if (int error = Components(to, &target); error != 0)
-        return error;
-    if (source.empty() || target.empty())
-        return -EBUSY;
-    const DWORD error = Settled([&] { return m_volume->Move(source, target); });
-    if (error != ERROR_ALREADY_EXISTS || (flags & RENAME_NOREPLACE))
-        return -ErrnoOf(error);
-    return Replace(source, target);
+    return OnPath(from, BadName::Refused, kActsOnRoot, [&](const PathComponents& source) {
+        return OnPath(to, BadName::Refused, kActsOnRoot, [&](const PathComponents& target) {
+            if (source.empty() || target.empty())
+                return -EBUSY;
+            const DWORD error = Settled([&] { return m_volume->Move(source, target); });
+            if (error != ERROR_ALREADY_EXISTS || (flags & RENAME_NOREPLACE))
+                return -ErrnoOf(error);
+            return Replace(source, target);
+        });
+    });
 }
 
 // A rename onto an existing entry replaces it on the host; the volume refuses that, so the target steps
@@ -323,20 +328,17 @@ int FolderExport::Server::Replace(const PathComponents& source, const PathCompon
 }
 
 int FolderExport::Server::Chmod(const char* path, mode_t mode) {
-    PathComponents components;
-    if (int error = Components(path, &components); error != 0)
-        return error;
-    if (components.empty())
-        return -EPERM;
-    DWORD attributes = 0;
-    if (DWORD error = m_volume->GetAttributes(components, &attributes); error != ERROR_SUCCESS)
-        return -ErrnoOf(error);
-    DWORD stored = attributes & kStoredAttributes;
-    stored = (mode & S_IWUSR) ? stored & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)
-                              : stored | FILE_ATTRIBUTE_READONLY;
-    if (stored == (attributes & kStoredAttributes))
-        return 0;
-    return -ErrnoOf(m_volume->SetAttributes(components, stored));
+    return OnPath(path, BadName::Refused, -EPERM, [&](const PathComponents& components) {
+        DWORD attributes = 0;
+        if (DWORD error = m_volume->GetAttributes(components, &attributes); error != ERROR_SUCCESS)
+            return -ErrnoOf(error);
+        DWORD stored = attributes & kStoredAttributes;
+        stored = (mode & S_IWUSR) ? stored & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)
+                                  : stored | FILE_ATTRIBUTE_READONLY;
+        if (stored == (attributes & kStoredAttributes))
+            return 0;
+        return -ErrnoOf(m_volume->SetAttributes(components, stored));
+    });
 }
 
 // FAT keeps no owners: every entry belongs to the user who mounted the volume.
@@ -380,88 +382,76 @@ DWORD FolderExport::Server::OnFileForWriting(const PathComponents& path, fuse_fi
 int FolderExport::Server::Truncate(const char* path, off_t size, fuse_file_info* info) {
     if (size < 0)
         return -EINVAL;
-    PathComponents components;
-    if (int error = Components(path, &components); error != 0)
-        return error;
-    if (components.empty())
-        return -EISDIR;
-    const ULONGLONG length = static_cast<ULONGLONG>(size);
-    return -ErrnoOf(OnFileForWriting(
-        components, info,
-        [](kernel::VolumeFile& file, const void* argument) {
-            return file.SetSize(*static_cast<const ULONGLONG*>(argument));
-        },
-        &length));
+    return OnPath(path, BadName::Refused, -EISDIR, [&](const PathComponents& components) {
+        const ULONGLONG length = static_cast<ULONGLONG>(size);
+        return -ErrnoOf(OnFileForWriting(
+            components, info,
+            [](kernel::VolumeFile& file, const void* argument) {
+                return file.SetSize(*static_cast<const ULONGLONG*>(argument));
+            },
+            &length));
+    });
 }
 
 int FolderExport::Server::Open(const char* path, fuse_file_info* info, bool create) {
-    PathComponents components;
-    if (int error = Components(path, &components); error != 0)
-        return error;
-    if (components.empty())
-        return -EISDIR;
-    const int mode = info->flags & O_ACCMODE;
-    const bool writes = mode == O_WRONLY || mode == O_RDWR;
-    kernel::VolumeOpen request;
-    request.access = (mode == O_WRONLY ? 0 : GENERIC_READ) | (writes ? GENERIC_WRITE : 0);
-    request.share = FILE_SHARE_READ | FILE_SHARE_WRITE;
-    const bool truncates = writes && (info->flags & O_TRUNC);
-    if (create)
-        request.disposition = (info->flags & O_EXCL) ? CREATE_NEW : OPEN_ALWAYS;
-    else
-        request.disposition = truncates ? TRUNCATE_EXISTING : OPEN_EXISTING;
+    return OnPath(path, BadName::Refused, -EISDIR, [&](const PathComponents& components) {
+        const int mode = info->flags & O_ACCMODE;
+        const bool writes = mode == O_WRONLY || mode == O_RDWR;
+        kernel::VolumeOpen request;
+        request.access = (mode == O_WRONLY ? 0 : GENERIC_READ) | (writes ? GENERIC_WRITE : 0);
+        request.share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+        const bool truncates = writes && (info->flags & O_TRUNC);
+        if (create)
+            request.disposition = (info->flags & O_EXCL) ? CREATE_NEW : OPEN_ALWAYS;
+        else
+            request.disposition = truncates ? TRUNCATE_EXISTING : OPEN_EXISTING;
 
-    auto open = std::make_unique<OpenFile>();
-    open->writes = writes;
-    open->opener = fuse_get_context()->pid;
-    bool existed = false;
-    if (DWORD error = m_volume->Open(components, request, &open->file, &existed); error != ERROR_SUCCESS)
-        return -ErrnoOf(error);
-    if (create && existed && truncates)
-        if (DWORD error = open->file->SetSize(0); error != ERROR_SUCCESS)
+        auto open = std::make_unique<OpenFile>();
+        open->writes = writes;
+        open->opener = fuse_get_context()->pid;
+        bool existed = false;
+        if (DWORD error = m_volume->Open(components, request, &open->file, &existed); error != ERROR_SUCCESS)
             return -ErrnoOf(error);
-    OpenFile* key = open.get();
-    {
-        std::lock_guard guard(m_filesLock);
-        m_files.emplace(key, std::move(open));
-    }
-    info->fh = reinterpret_cast<uint64_t>(key);
-    return 0;
+        if (create && existed && truncates)
+            if (DWORD error = open->file->SetSize(0); error != ERROR_SUCCESS)
+                return -ErrnoOf(error);
+        OpenFile* key = open.get();
+        {
+            std::lock_guard guard(m_filesLock);
+            m_files.emplace(key, std::move(open));
+        }
+        info->fh = reinterpret_cast<uint64_t>(key);
+        return 0;
+    });
 }
 
 int FolderExport::Server::Read(const char* path, fuse_file_info* info, char* buffer, size_t size,
                                off_t offset) {
     if (offset < 0)
         return -EINVAL;
-    OpenFile& open = *FileOf(info);
-    open.closed = false;
     const DWORD count = static_cast<DWORD>(std::min<size_t>(size, INT32_MAX));
-    DWORD done = 0;
-    std::lock_guard guard(open.lock);
-    if (DWORD error = Reattach(open, path); error != ERROR_SUCCESS)
-        return -ErrnoOf(error);
-    if (DWORD error = open.file->Read(static_cast<ULONGLONG>(offset), buffer, count, &done);
-        error != ERROR_SUCCESS)
-        return -ErrnoOf(error);
-    return static_cast<int>(done);
+    return OnOpenFile(info, path, [&](kernel::VolumeFile& file) {
+        DWORD done = 0;
+        if (DWORD error = file.Read(static_cast<ULONGLONG>(offset), buffer, count, &done);
+            error != ERROR_SUCCESS)
+            return -ErrnoOf(error);
+        return static_cast<int>(done);
+    });
 }
 
 int FolderExport::Server::Write(const char* path, fuse_file_info* info, const char* buffer, size_t size,
                                 off_t offset) {
     if (offset < 0)
         return -EINVAL;
-    OpenFile& open = *FileOf(info);
-    open.closed = false;
     const DWORD count = static_cast<DWORD>(std::min<size_t>(size, INT32_MAX));
-    DWORD done = 0;
-    std::lock_guard guard(open.lock);
-    if (DWORD error = Reattach(open, path); error != ERROR_SUCCESS)
-        return -ErrnoOf(error);
-    const DWORD error = open.file->Write(static_cast<ULONGLONG>(offset), buffer, count, &done);
-    // A short write tells the writer how far it got; the next one reports the error.
-    if (error != ERROR_SUCCESS && done == 0)
-        return -ErrnoOf(error);
-    return static_cast<int>(done);
+    return OnOpenFile(info, path, [&](kernel::VolumeFile& file) {
+        DWORD done = 0;
+        const DWORD error = file.Write(static_cast<ULONGLONG>(offset), buffer, count, &done);
+        // A short write tells the writer how far it got; the next one reports the error.
+        if (error != ERROR_SUCCESS && done == 0)
+            return -ErrnoOf(error);
+        return static_cast<int>(done);
+    });
 }
 
 int FolderExport::Server::StatFs(struct statvfs* st) {
@@ -492,12 +482,22 @@ int FolderExport::Server::Release(fuse_file_info* info) {
     return 0; // destroying it closes the volume's file, if a close has not
 }
 
+template <typename Call>
+int FolderExport::Server::OnOpenFile(fuse_file_info* info, const char* path, Call call) {
+    OpenFile& open = *FileOf(info);
+    open.closed = false;
+    std::lock_guard guard(open.lock);
+    if (DWORD error = Reattach(open, path); error != ERROR_SUCCESS)
+        return -ErrnoOf(error);
+    return call(*open.file);
+}
+
 DWORD FolderExport::Server::Reattach(OpenFile& open, const char* path) {
     if (open.file)
         return ERROR_SUCCESS;
     PathComponents components;
     // No path: the file was deleted meanwhile.
-    if (path == nullptr || Components(path, &components) != 0 || components.empty())
+    if (path == nullptr || DeviceComponents(path, m_folderUnits, &components) != 0 || components.empty())
         return ERROR_FILE_NOT_FOUND;
     kernel::VolumeOpen request;
     request.access = GENERIC_READ | (open.writes ? GENERIC_WRITE : 0);
@@ -508,12 +508,7 @@ DWORD FolderExport::Server::Reattach(OpenFile& open, const char* path) {
 }
 
 int FolderExport::Server::Fsync(const char* path, fuse_file_info* info) {
-    OpenFile& open = *FileOf(info);
-    open.closed = false;
-    std::lock_guard guard(open.lock);
-    if (DWORD error = Reattach(open, path); error != ERROR_SUCCESS)
-        return -ErrnoOf(error);
-    return -ErrnoOf(open.file->Flush());
+    return OnOpenFile(info, path, [](kernel::VolumeFile& file) { return -ErrnoOf(file.Flush()); });
 }
 
 int FolderExport::Server::SyncVolume() {
@@ -521,164 +516,156 @@ int FolderExport::Server::SyncVolume() {
 }
 
 int FolderExport::Server::SetXattr(const char* path, const char* name, const char* value, size_t size) {
-    PathComponents components;
-    if (int error = Components(path, &components); error != 0)
-        return error;
-    const bool attributes = std::strcmp(name, kAttributesName) == 0;
-    const bool created = std::strcmp(name, kCreatedName) == 0;
-    if (components.empty() || (!attributes && !created))
-        return -ENOTSUP;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(value);
-    if (attributes) {
-        if (size != 4)
+    return OnPath(path, BadName::Refused, kActsOnRoot, [&](const PathComponents& components) {
+        const bool attributes = std::strcmp(name, kAttributesName) == 0;
+        const bool created = std::strcmp(name, kCreatedName) == 0;
+        if (components.empty() || (!attributes && !created))
+            return -ENOTSUP;
+        const auto* bytes = reinterpret_cast<const unsigned char*>(value);
+        if (attributes) {
+            if (size != 4)
+                return -EINVAL;
+            const DWORD stored = static_cast<DWORD>(bytes[0] | (bytes[1] << 8) | (bytes[2] << 16)) |
+                                 (static_cast<DWORD>(bytes[3]) << 24);
+            return -ErrnoOf(m_volume->SetAttributes(components, stored & kStoredAttributes));
+        }
+        if (size != 8)
             return -EINVAL;
-        const DWORD stored = static_cast<DWORD>(bytes[0] | (bytes[1] << 8) | (bytes[2] << 16)) |
-                             (static_cast<DWORD>(bytes[3]) << 24);
-        return -ErrnoOf(m_volume->SetAttributes(components, stored & kStoredAttributes));
-    }
-    if (size != 8)
-        return -EINVAL;
-    ULONGLONG ticks = 0;
-    for (int i = 7; i >= 0; --i)
-        ticks = (ticks << 8) | bytes[i];
-    DWORD attributesNow = 0;
-    if (DWORD error = m_volume->GetAttributes(components, &attributesNow); error != ERROR_SUCCESS)
-        return -ErrnoOf(error);
-    if (attributesNow & FILE_ATTRIBUTE_DIRECTORY)
-        return -ENOTSUP; // the volume sets times through open files only
-    const FILETIME creation = FileTimeOf(ticks);
-    return -ErrnoOf(OnFileForWriting(
-        components, nullptr,
-        [](kernel::VolumeFile& file, const void* argument) {
-            return file.SetTimes(static_cast<const FILETIME*>(argument), nullptr, nullptr);
-        },
-        &creation));
+        ULONGLONG ticks = 0;
+        for (int i = 7; i >= 0; --i)
+            ticks = (ticks << 8) | bytes[i];
+        DWORD attributesNow = 0;
+        if (DWORD error = m_volume->GetAttributes(components, &attributesNow); error != ERROR_SUCCESS)
+            return -ErrnoOf(error);
+        if (attributesNow & FILE_ATTRIBUTE_DIRECTORY)
+            return -ENOTSUP; // the volume sets times through open files only
+        const FILETIME creation = FileTimeOf(ticks);
+        return -ErrnoOf(OnFileForWriting(
+            components, nullptr,
+            [](kernel::VolumeFile& file, const void* argument) {
+                return file.SetTimes(static_cast<const FILETIME*>(argument), nullptr, nullptr);
+            },
+            &creation));
+    });
 }
 
 int FolderExport::Server::GetXattr(const char* path, const char* name, char* value, size_t size) {
-    PathComponents components;
-    if (int error = Components(path, &components); error != 0)
-        return error == -EINVAL ? -ENOENT : error;
-    const bool attributes = std::strcmp(name, kAttributesName) == 0;
-    const bool created = std::strcmp(name, kCreatedName) == 0;
-    // Programs that ask for access lists or security labels (ls -l, for every file) learn once that the
-    // folder keeps none.
-    if (!IsUserAttribute(name))
-        return -ENOTSUP;
-    if (components.empty() || (!attributes && !created))
-        return -ENODATA;
-    VolumeEntry entry;
-    if (DWORD error = Lookup(components, &entry); error != ERROR_SUCCESS)
-        return -ErrnoOf(error);
-    unsigned char bytes[8] = {};
-    size_t length = 0;
-    if (attributes) {
-        const DWORD stored = entry.attributes & kStoredAttributes;
-        if (stored == 0)
-            return -ENODATA; // as the object store keeps no bits
-        for (size_t i = 0; i < 4; ++i)
-            bytes[i] = static_cast<unsigned char>(stored >> (8 * i));
-        length = 4;
-    } else {
-        const ULONGLONG ticks = TicksOf(entry.creationTime);
-        if (ticks == 0)
+    return OnPath(path, BadName::NamesNothing, kActsOnRoot, [&](const PathComponents& components) {
+        const bool attributes = std::strcmp(name, kAttributesName) == 0;
+        const bool created = std::strcmp(name, kCreatedName) == 0;
+        // Programs that ask for access lists or security labels (ls -l, for every file) learn once that the
+        // folder keeps none.
+        if (!IsUserAttribute(name))
+            return -ENOTSUP;
+        if (components.empty() || (!attributes && !created))
             return -ENODATA;
-        for (size_t i = 0; i < 8; ++i)
-            bytes[i] = static_cast<unsigned char>(ticks >> (8 * i));
-        length = 8;
-    }
-    if (size == 0)
-        return static_cast<int>(length);
-    if (size < length)
-        return -ERANGE;
-    std::memcpy(value, bytes, length);
-    return static_cast<int>(length);
-}
-
-int FolderExport::Server::ListXattr(const char* path, char* list, size_t size) {
-    PathComponents components;
-    if (int error = Components(path, &components); error != 0)
-        return error == -EINVAL ? -ENOENT : error;
-    std::string names;
-    if (!components.empty()) {
         VolumeEntry entry;
         if (DWORD error = Lookup(components, &entry); error != ERROR_SUCCESS)
             return -ErrnoOf(error);
-        if (entry.attributes & kStoredAttributes)
-            names.append(kAttributesName, sizeof kAttributesName);
-        if (TicksOf(entry.creationTime) != 0)
-            names.append(kCreatedName, sizeof kCreatedName);
-    }
-    if (size == 0)
+        unsigned char bytes[8] = {};
+        size_t length = 0;
+        if (attributes) {
+            const DWORD stored = entry.attributes & kStoredAttributes;
+            if (stored == 0)
+                return -ENODATA; // as the object store keeps no bits
+            for (size_t i = 0; i < 4; ++i)
+                bytes[i] = static_cast<unsigned char>(stored >> (8 * i));
+            length = 4;
+        } else {
+            const ULONGLONG ticks = TicksOf(entry.creationTime);
+            if (ticks == 0)
+                return -ENODATA;
+            for (size_t i = 0; i < 8; ++i)
+                bytes[i] = static_cast<unsigned char>(ticks >> (8 * i));
+            length = 8;
+        }
+        if (size == 0)
+            return static_cast<int>(length);
+        if (size < length)
+            return -ERANGE;
+        std::memcpy(value, bytes, length);
+        return static_cast<int>(length);
+    });
+}
+
+int FolderExport::Server::ListXattr(const char* path, char* list, size_t size) {
+    return OnPath(path, BadName::NamesNothing, kActsOnRoot, [&](const PathComponents& components) {
+        std::string names;
+        if (!components.empty()) {
+            VolumeEntry entry;
+            if (DWORD error = Lookup(components, &entry); error != ERROR_SUCCESS)
+                return -ErrnoOf(error);
+            if (entry.attributes & kStoredAttributes)
+                names.append(kAttributesName, sizeof kAttributesName);
+            if (TicksOf(entry.creationTime) != 0)
+                names.append(kCreatedName, sizeof kCreatedName);
+        }
+        if (size == 0)
+            return static_cast<int>(names.size());
+        if (size < names.size())
+            return -ERANGE;
+        std::memcpy(list, names.data(), names.size());
         return static_cast<int>(names.size());
-    if (size < names.size())
-        return -ERANGE;
-    std::memcpy(list, names.data(), names.size());
-    return static_cast<int>(names.size());
+    });
 }
 
 int FolderExport::Server::RemoveXattr(const char* path, const char* name) {
-    PathComponents components;
-    if (int error = Components(path, &components); error != 0)
-        return error;
-    if (!IsUserAttribute(name))
-        return -ENOTSUP;
-    if (components.empty())
+    return OnPath(path, BadName::Refused, kActsOnRoot, [&](const PathComponents& components) {
+        if (!IsUserAttribute(name))
+            return -ENOTSUP;
+        if (components.empty())
+            return -ENODATA;
+        if (std::strcmp(name, kAttributesName) == 0)
+            return -ErrnoOf(m_volume->SetAttributes(components, 0));
+        if (std::strcmp(name, kCreatedName) == 0)
+            return -ENOTSUP; // a FAT entry always has a creation time
         return -ENODATA;
-    if (std::strcmp(name, kAttributesName) == 0)
-        return -ErrnoOf(m_volume->SetAttributes(components, 0));
-    if (std::strcmp(name, kCreatedName) == 0)
-        return -ENOTSUP; // a FAT entry always has a creation time
-    return -ENODATA;
+    });
 }
 
 int FolderExport::Server::Access(const char* path, int mask) {
-    PathComponents components;
-    if (int error = Components(path, &components); error != 0)
-        return error == -EINVAL ? -ENOENT : error;
-    if (components.empty())
+    return OnPath(path, BadName::NamesNothing, 0, [&](const PathComponents& components) {
+        DWORD attributes = 0;
+        if (DWORD error = m_volume->GetAttributes(components, &attributes); error != ERROR_SUCCESS)
+            return -ErrnoOf(error);
+        if ((mask & W_OK) && (attributes & FILE_ATTRIBUTE_READONLY) &&
+            !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return -EACCES;
         return 0;
-    DWORD attributes = 0;
-    if (DWORD error = m_volume->GetAttributes(components, &attributes); error != ERROR_SUCCESS)
-        return -ErrnoOf(error);
-    if ((mask & W_OK) && (attributes & FILE_ATTRIBUTE_READONLY) && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return -EACCES;
-    return 0;
+    });
 }
 
 int FolderExport::Server::Utimens(const char* path, const timespec times[2], fuse_file_info* info) {
-    PathComponents components;
-    if (int error = Components(path, &components); error != 0)
-        return error;
-    if (components.empty())
-        return 0;
-    DWORD attributes = 0;
-    if (DWORD error = m_volume->GetAttributes(components, &attributes); error != ERROR_SUCCESS)
-        return -ErrnoOf(error);
-    // The volume sets the times of files only; a folder keeps what FAT gave it.
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-        return 0;
-    struct Times {
-        FILETIME values[2]{};
-        const FILETIME* given[2]{};
-    } wanted;
-    FILETIME now{};
-    GetSystemTimeAsFileTime(&now);
-    for (int i = 0; i < 2; ++i) {
-        if (times == nullptr || times[i].tv_nsec == UTIME_NOW)
-            wanted.values[i] = now;
-        else if (times[i].tv_nsec == UTIME_OMIT)
-            continue;
-        else
-            wanted.values[i] = FromTimespec(times[i]);
-        wanted.given[i] = &wanted.values[i];
-    }
-    return -ErrnoOf(OnFileForWriting(
-        components, info,
-        [](kernel::VolumeFile& file, const void* argument) {
-            const auto& times = *static_cast<const Times*>(argument);
-            return file.SetTimes(nullptr, times.given[0], times.given[1]);
-        },
-        &wanted));
+    return OnPath(path, BadName::Refused, 0, [&](const PathComponents& components) {
+        DWORD attributes = 0;
+        if (DWORD error = m_volume->GetAttributes(components, &attributes); error != ERROR_SUCCESS)
+            return -ErrnoOf(error);
+        // The volume sets the times of files only; a folder keeps what FAT gave it.
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+            return 0;
+        struct Times {
+            FILETIME values[2]{};
+            const FILETIME* given[2]{};
+        } wanted;
+        FILETIME now{};
+        GetSystemTimeAsFileTime(&now);
+        for (int i = 0; i < 2; ++i) {
+            if (times == nullptr || times[i].tv_nsec == UTIME_NOW)
+                wanted.values[i] = now;
+            else if (times[i].tv_nsec == UTIME_OMIT)
+                continue;
+            else
+                wanted.values[i] = FromTimespec(times[i]);
+            wanted.given[i] = &wanted.values[i];
+        }
+        return -ErrnoOf(OnFileForWriting(
+            components, info,
+            [](kernel::VolumeFile& file, const void* argument) {
+                const auto& times = *static_cast<const Times*>(argument);
+                return file.SetTimes(nullptr, times.given[0], times.given[1]);
+            },
+            &wanted));
+    });
 }
+
 } // namespace devices

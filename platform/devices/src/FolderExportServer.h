@@ -1,74 +1,33 @@
 #pragma once
-// What the folder export's three parts share: the host's names and errno values, and the server that
-// answers FUSE's calls over a kernel volume. Private to platform/devices/src.
+// The server behind a FolderExport: the FUSE session over the kernel's volume interface, its open files
+// and folders, and its mount. The FUSE operations and the mount's life are written in two files; this is
+// what they share.
 
 #define FUSE_USE_VERSION 314
 #include <fuse.h>
 
-#include "FolderExport.h"
-
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <cerrno>
-#include <chrono>
 #include <condition_variable>
-#include <cstdarg>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <mutex>
-#include <new>
-#include <optional>
-#include <string_view>
-#include <thread>
-#include <unordered_map>
-#include <vector>
-
-#include "crt/Utf8.h"
-#include "kernel/Errors.h"
-#include "kernel/Files.h"
-#include "kernel/Time.h"
-
 #include <filesystem>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
+#include <unordered_map>
+
+#include "FolderExport.h"
 
 namespace devices {
 
-using kernel::PathComponents;
-using kernel::VolumeEntry;
-
-// The extended attributes in which the object store keeps what a host file system has no place for; a
-// device process reading the folder as host files finds the volume's own values under these names.
-constexpr char kAttributesName[] = "user.ferrovane.attributes";
-constexpr char kCreatedName[] = "user.ferrovane.created";
-constexpr DWORD kStoredAttributes =
-    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
-constexpr size_t kMaxNameBytes = 255;
-
-// A device name: no control characters, none of < > : " / | \ * ?, not "." or "..".
-bool IsDeviceName(std::u16string_view name);
-// Extended attributes of the user namespace, the only ones the folder keeps.
-bool IsUserAttribute(const char* name);
-// The errno that stands for a device error.
-int ErrnoOf(DWORD error);
-ULONGLONG TicksOf(const FILETIME& time);
-FILETIME FileTimeOf(ULONGLONG ticks);
-timespec ToTimespec(const FILETIME& time);
-FILETIME FromTimespec(const timespec& time);
-
-// The calls libfuse makes of a server.
-fuse_operations Operations();
-
 class FolderExport::Server {
 public:
+    using PathComponents = kernel::PathComponents;
+    using VolumeEntry = kernel::VolumeEntry;
+
     Server(std::filesystem::path host, const std::u16string& deviceFolder,
            std::shared_ptr<kernel::Volume> volume)
         : m_host(std::move(host)), m_folderUnits(deviceFolder.size()), m_volume(std::move(volume)) {}
@@ -88,6 +47,9 @@ public:
         std::lock_guard guard(m_filesLock);
         return m_files.size();
     }
+
+    // The callbacks that libfuse calls, each into the server of its session.
+    static fuse_operations Operations();
 
     void FolderOpened() {
         std::lock_guard guard(m_foldersLock);
@@ -146,7 +108,14 @@ private:
         std::atomic<bool> closed{false}; // closed by that thread since its last use
     };
 
-    int Components(const char* path, PathComponents* components) const;
+    // What a call answers for a host name that the device cannot hold: it refuses the name (EINVAL), or,
+    // when it only looks for an entry, finds nothing of that name (ENOENT).
+    enum class BadName { Refused, NamesNothing };
+    // Runs call(components) on the device names of a FUSE path, or answers the negated errno of a path
+    // that has none. A call that does not act on the root answers atRoot there; kActsOnRoot lets it on.
+    static constexpr std::optional<int> kActsOnRoot{};
+    template <typename Call>
+    int OnPath(const char* path, BadName badName, std::optional<int> atRoot, Call call) const;
     // A call of the volume on the entry at path; the root is no entry it may act on.
     int OnEntry(const char* path, int errnoAtRoot, DWORD (kernel::Volume::*call)(const PathComponents&));
     DWORD Lookup(const PathComponents& path, VolumeEntry* entry) const;
@@ -156,6 +125,9 @@ private:
     // The volume's file of an open file, opened again by its path after it was let go; the open file's lock
     // is held.
     DWORD Reattach(OpenFile& open, const char* path);
+    // Runs call(file) on the volume's file of a file the host holds open, under its lock, reattached.
+    template <typename Call>
+    int OnOpenFile(fuse_file_info* info, const char* path, Call call);
     // A delete or rename by the volume, tried once more after letting go of the closed files (see OpenFile).
     template <typename Call>
     DWORD Settled(Call call);

@@ -214,6 +214,13 @@ std::vector<HostCase> HostCases() {
              EXPECT_EQ(Names(u"\\Encrypted\\*"), std::vector<std::u16string>{u"back"});
              EXPECT_EQ(Names(u"\\Encrypted\\back\\*"), std::vector<std::u16string>{});
          }},
+        // Looked up, such a name names nothing; made, it is refused.
+        {"ARefusedNameIsMissingToALookupAndInvalidToAMake",
+         {},
+         "export LC_ALL=C; stat $D/'a:b' 2>&1 | grep -q 'No such file' && "
+         "mkdir $D/'a:b' 2>&1 | grep -q 'Invalid argument'",
+         true,
+         [] { EXPECT_EQ(Names(u"\\Encrypted\\*"), std::vector<std::u16string>{}); }},
         {"ThePathLimitOfTheDeviceHolds",
          {},
          "touch $D/" + kLongestName + " && ! touch $D/" + kLongestName + "n",
