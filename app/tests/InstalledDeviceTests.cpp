@@ -24,10 +24,10 @@
 #include <tuple>
 #include <vector>
 
+#include "devices/StorageManager.h"
 #include "kernel/DeviceRoot.h"
 #include "kernel/Registry.h"
 #include "testing/DeviceRootTest.h"
-#include "testing/Fuse.h"
 
 namespace {
 
@@ -230,7 +230,7 @@ TEST_F(InstalledDeviceTest, TheNewMenuAndATappedContainerReachTheProgramOnAFresh
 }
 
 TEST_F(InstalledDeviceTest, ASignalledProgramUnmountsItsContainersAndKeepsWhatTheHostJustWrote) {
-    if (std::string missing = testing_support::FuseMissing(); !missing.empty())
+    if (std::string missing = devices::ExportUnavailableReason(); !missing.empty())
         GTEST_SKIP() << "the host cannot see the mounted folders here (" << missing << ")";
     Ok({"install"});
     fs::create_directories(m_root.Store() / "My Documents");

@@ -2,6 +2,7 @@
 // it once the host lets go, and reclaiming a folder that a dead process left behind.
 
 #include "FolderExportServer.h"
+#include "devices/StorageManager.h"
 
 #include <fcntl.h>
 #include <spawn.h>

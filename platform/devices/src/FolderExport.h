@@ -62,10 +62,6 @@ private:
     std::unique_ptr<Server> m_server;
 };
 
-// Why no folder can be served in this process now (switched off by FERROVANE_FUSE=0, no usable
-// /dev/fuse, no fusermount3 for a user without the right to mount); empty when FUSE may work.
-std::string ExportUnavailableReason();
-
 // Clears what a process that died while serving a folder left at this host folder: a dead FUSE mount is
 // detached, and the empty folder that Start had made is removed. Anything else is left alone. True when
 // there was a dead mount.

@@ -18,8 +18,8 @@
 #include <functional>
 #include <map>
 
-#include "FolderExport.h"
 #include "StorageTestSupport.h"
+#include "devices/StorageManager.h"
 #include "kernel/Mapping.h"
 
 extern char** environ;

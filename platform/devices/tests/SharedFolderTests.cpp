@@ -20,7 +20,7 @@
 #include <thread>
 
 #include "StorageTestSupport.h"
-#include "testing/Fuse.h"
+#include "devices/StorageManager.h"
 #include "testing/HostHolder.h"
 
 extern char** environ;
@@ -140,7 +140,7 @@ class SharedFolder : public MountFolder {
 protected:
     void SetUp() override {
         MountFolder::SetUp();
-        if (std::string missing = testing_support::FuseMissing(); !missing.empty())
+        if (std::string missing = devices::ExportUnavailableReason(); !missing.empty())
             GTEST_SKIP() << "FUSE cannot work here (" << missing << "): the shared-folder cases are skipped";
     }
 };

@@ -59,6 +59,10 @@ struct MountInfo {
 std::u16string MountFolderOf(const Device& device);
 // The mount of a device's volume; nullopt when it is not mounted.
 std::optional<MountInfo> MountOf(const Device& device);
+
+// Why no folder can be served to the host in this process now (switched off by FERROVANE_FUSE=0, no
+// usable /dev/fuse, no fusermount3 for a user without the right to mount); empty when FUSE may work.
+std::string ExportUnavailableReason();
 // Every volume this process has mounted, in the order they were mounted.
 std::vector<MountInfo> Mounts();
 // Clears the host folder of a mount folder ("\Encrypted") that a process which died while sharing it left
